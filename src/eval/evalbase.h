@@ -1,0 +1,34 @@
+// Material values, game-phase weights and the piece-square tables of the
+// non-pawn pieces, with the three lookups through which Position keeps its
+// running evaluation sums. Pawns contribute nothing here: their material and
+// square values belong to the pawn-structure entry.
+#pragma once
+
+#include <array>
+
+namespace EvalBase {
+
+// Indexed by piece type (pawn, knight, bishop, rook, queen, king).
+extern const int MG_VALUE[6];
+extern const int EG_VALUE[6];
+extern const int PHASE_VALUE[6];
+// Centipawns from the owner's point of view. Row = piece type; column = the
+// square for a White piece, the rank-mirrored square (square ^ 56) for a
+// Black one, so columns 0-7 are always the owner's first rank. The pawn row
+// is never read.
+extern const int MG_PST[6][64];
+extern const int EG_PST[6][64];
+
+// From White's point of view; 0 for pawns. Black pieces read the rank-mirrored
+// column (square ^ 56) and are negated. Called by make/unmake: kept inline.
+// PIECE_MG / PIECE_EG hold the finished values per piece index and square,
+// constant-initialised (no start-up code) from the tables above.
+using PieceSquareValues = std::array<std::array<int, 64>, 12>;
+extern const PieceSquareValues PIECE_MG;
+extern const PieceSquareValues PIECE_EG;
+inline int piece_mg(int piece, int square) { return PIECE_MG[piece][square]; }
+inline int piece_eg(int piece, int square) { return PIECE_EG[piece][square]; }
+// Phase weight of the piece's type (0 for pawns and kings), unsigned by colour.
+inline int piece_phase(int piece) { return PHASE_VALUE[piece % 6]; }
+
+}  // namespace EvalBase

@@ -1,0 +1,81 @@
+// The "position" command: builds the new position on the side and replaces
+// the engine's position only when the FEN and every move were accepted.
+#include <cctype>
+
+#include "board/fen.h"
+#include "movegen/movegen.h"
+#include "uci/engine.h"
+
+namespace {
+
+bool is_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+std::string trim_front(const std::string& text) {
+  std::size_t start = 0;
+  while (start < text.size() && is_space(text[start])) ++start;
+  return text.substr(start);
+}
+
+std::string trim(const std::string& text) {
+  std::string result = trim_front(text);
+  while (!result.empty() && is_space(result.back())) result.pop_back();
+  return result;
+}
+
+// Applies the coordinate-notation moves in `moves_text` to `position`; false
+// at the first word that matches no legal move.
+bool apply_moves(Position& position, const std::string& moves_text) {
+  std::istringstream words(moves_text);
+  std::string word;
+  std::vector<unsigned> legal;
+  while (words >> word) {
+    MoveGen::generate_legal(position, legal);
+    unsigned found = MOVE_NONE;
+    for (unsigned move : legal)
+      if (move_to_uci(move) == word) {
+        found = move;
+        break;
+      }
+    if (found == MOVE_NONE) return false;
+    position.make_move(found);
+  }
+  return true;
+}
+
+}  // namespace
+
+void UciEngine::handle_position(const std::string& line) {
+  cancel_search_and_wait();
+
+  const std::size_t at = line.find("position");
+  std::string rest = at == std::string::npos ? "" : trim_front(line.substr(at + 8));
+
+  Position candidate;
+  std::string error, moves_text;
+  if (rest.rfind("startpos", 0) == 0) {
+    if (!load_start_position(candidate, error)) {
+      send_line("info string failed to load start position");
+      return;
+    }
+    const std::string after = trim_front(rest.substr(8));
+    if (after.rfind("moves", 0) == 0) moves_text = trim_front(after.substr(5));
+  } else if (rest.rfind("fen", 0) == 0) {
+    const std::string text = trim_front(rest.substr(3));
+    const std::size_t moves_at = text.find(" moves ");
+    const std::string fen_text = trim(text.substr(0, moves_at));
+    if (!fen::parse_fen(fen_text, candidate, error)) {
+      send_line("info string bad fen: " + error);
+      return;
+    }
+    if (moves_at != std::string::npos) moves_text = trim_front(text.substr(moves_at + 7));
+  } else {
+    send_line("info string unsupported position command");
+    return;
+  }
+
+  if (!apply_moves(candidate, moves_text)) {
+    send_line("info string illegal move in position command");
+    return;
+  }
+  position = candidate;
+}

@@ -1,0 +1,110 @@
+// Command handling of the engine object: search-thread cancellation versus
+// "stop", and the diagnostic commands.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "search/search.h"
+#include "uci/engine_fixture.h"
+
+namespace {
+
+// Stands in for a search: runs until the stop flag is raised, then reports
+// its best move the way a search does, through the generation-checked output.
+void start_fake_search(UciEngine& engine) {
+  engine.start_search_thread([&engine](std::uint64_t generation) {
+    while (!Search::stop_requested()) std::this_thread::yield();
+    engine.send_line_if_current(generation, "bestmove e2e4");
+  });
+}
+
+TEST(EngineSearchThread, StopPrintsTheBestMoveOtherCommandsCancelSilently) {
+  struct Case {
+    const char* command;
+    bool prints_bestmove;
+  };
+  const Case cases[] = {
+      {"stop", true},          {"position startpos", false}, {"ucinewgame", false},
+      {"perft 1", false},      {"quit", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    EngineFixture engine;
+    start_fake_search(engine.engine);
+    EXPECT_TRUE(engine.engine.search_thread_exists());
+    std::vector<std::string> lines = engine.command(c.command);
+    EXPECT_FALSE(engine.engine.search_thread_exists());
+    const bool printed = std::find(lines.begin(), lines.end(), "bestmove e2e4") != lines.end();
+    EXPECT_EQ(printed, c.prints_bestmove);
+  }
+}
+
+TEST(EngineSearchThread, NewSearchCancelsTheOldOneAndStopAfterTheEndPrintsNothing) {
+  EngineFixture engine;
+  start_fake_search(engine.engine);
+  start_fake_search(engine.engine);  // the first search must stay silent
+  EXPECT_EQ(engine.command("stop"), std::vector<std::string>{"bestmove e2e4"});
+  EXPECT_TRUE(engine.command("stop").empty());
+
+  // A search that ended by itself is joined by "stop" without more output.
+  engine.engine.start_search_thread(
+      [&](std::uint64_t generation) { engine.engine.send_line_if_current(generation, "done"); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(engine.command("stop"), std::vector<std::string>{"done"});
+  EXPECT_TRUE(engine.command("stop").empty());
+}
+
+TEST(EngineSearchThread, IsreadyAnswersWhileSearching) {
+  EngineFixture engine;
+  start_fake_search(engine.engine);
+  EXPECT_EQ(engine.command("isready"), std::vector<std::string>{"readyok"});
+  EXPECT_TRUE(engine.engine.search_thread_exists());
+  EXPECT_EQ(engine.command("stop"), std::vector<std::string>{"bestmove e2e4"});
+}
+
+TEST(EngineCommands, UcinewgameResetsToTheStartPosition) {
+  EngineFixture engine;
+  engine.command("position startpos moves e2e4");
+  engine.command("ucinewgame");
+  EXPECT_EQ(engine.fen(), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+}
+
+TEST(EngineCommands, Perft) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"perft", "perft nodes=20 captures=0 enpassant=0 castles=0 promotions=0"},
+      {"perft 2", "perft nodes=400 captures=0 enpassant=0 castles=0 promotions=0"},
+      {"perft 3 extra words", "perft nodes=8902 captures=34 enpassant=0 castles=0 promotions=0"},
+      {"perft 0", "perft nodes=1 captures=0 enpassant=0 castles=0 promotions=0"},
+      {"perft x", "perft nodes=1 captures=0 enpassant=0 castles=0 promotions=0"},
+      {"perft -3", "perft nodes=1 captures=0 enpassant=0 castles=0 promotions=0"},
+  };
+  EngineFixture engine;
+  for (const auto& [command, expected] : cases)
+    EXPECT_EQ(engine.command(command), std::vector<std::string>{expected}) << command;
+  // Kiwipete: castles and en passant are counted on the last ply.
+  engine.command("position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+  EXPECT_EQ(engine.command("perft 2"),
+            std::vector<std::string>{
+                "perft nodes=2039 captures=351 enpassant=1 castles=91 promotions=0"});
+}
+
+TEST(EngineCommands, DisplayShowsFenAndBoard) {
+  EngineFixture engine;
+  engine.command("position startpos moves e2e4");
+  const std::vector<std::string> expected = {
+      "info string fen rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1",
+      "info string",
+      "8 r n b q k b n r ",
+      "7 p p p p p p p p ",
+      "6 . . . . . . . . ",
+      "5 . . . . . . . . ",
+      "4 . . . . P . . . ",
+      "3 . . . . . . . . ",
+      "2 P P P P . P P P ",
+      "1 R N B Q K B N R ",
+      "  a b c d e f g h",
+  };
+  EXPECT_EQ(engine.command("d"), expected);
+}
+
+}  // namespace
