@@ -1,5 +1,8 @@
 // Diagnostic commands outside the UCI standard: perft, d, eval, evaltrace.
 // They read the engine's position and never change it.
+#include <cstddef>
+
+#include "eval/eval.h"
 #include "movegen/perft.h"
 #include "uci/engine.h"
 
@@ -23,6 +26,21 @@ void UciEngine::handle_d() {
   write_block(position.board_visual());
 }
 
-void UciEngine::handle_eval() {}
+// "eval" and "evaltrace" may run while the search thread evaluates its own
+// copy of the position: they use the front end's own pawn table, and the trace
+// records are kept per thread.
+void UciEngine::handle_eval() {
+  send_line("eval cp " + std::to_string(evaluate(position, diagnostics_pawn_table)));
+}
 
-void UciEngine::handle_evaltrace() {}
+void UciEngine::handle_evaltrace() {
+  const std::string text = evaluate_trace_string(position, diagnostics_pawn_table);
+  // One line per piece between line feeds; a final line feed adds no empty line.
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    send_line(text.substr(start, end - start));
+    start = end + 1;
+  }
+}

@@ -68,6 +68,8 @@ bool load_start_position(Position& position, std::string& error) {
 UciEngine::UciEngine(std::ostream& output) : out(output) {
   Attack::init_attacks();
   PEXT::init();
+  // The diagnostics look at one position at a time: a small table is plenty.
+  PawnHash::init(diagnostics_pawn_table, 1);
   std::string error;
   if (!load_start_position(position, error)) position.clear();
 }
