@@ -29,17 +29,24 @@ struct Entry {
 // One direct-mapped table. The search uses the process-wide table behind
 // init/clear/probe(pos); a caller that evaluates on another thread (the
 // front end's diagnostics) owns a Table of its own and probes that.
+// tableEntries is 0 until the table is first built. When not even the
+// smallest array could be allocated, the table runs on its one `spare` entry
+// (tableEntries 1, entries null), so probing never touches a missing array.
 struct Table {
   std::unique_ptr<Entry[]> entries;
   std::uint64_t tableEntries = 0;
   std::uint64_t tableMask = 0;
   int tableShift = 64;
   std::uint64_t allocatedMb = 0;
+  Entry spare{};
 };
 
-// (Re)builds the process-wide table with every entry empty. Returns the size
-// in megabytes now in use: the size asked for (at least 1), or, when that
-// cannot be allocated, the old table or the largest smaller size that could.
+// (Re)builds the process-wide table with every entry empty; never throws.
+// Returns the size in megabytes now in use: the size asked for (at least 1);
+// when that cannot be allocated, the old table's size (kept, emptied), or
+// without an old table the largest smaller power of two that could be had
+// (0 if not even 1 MB: probes then share one spare entry). A probe of a table
+// that was never built first builds it at 8 MB.
 std::uint64_t init(std::uint64_t mb);
 std::uint64_t init(Table& table, std::uint64_t mb);
 void clear();
@@ -56,5 +63,12 @@ Entry& probe(const Position& position, Table& table);
 int king_shelter_score(const Position& position, Entry& entry, Color color);
 
 std::uint64_t size_mb();
+
+// Allocation hook, called only by init (never while probing): returns `count`
+// zeroed entries made with new[], or null when the memory cannot be had. Lets
+// tests drive the allocation-failure fallback without exhausting the machine.
+// nullptr restores the default (nothrow new).
+using Allocator = std::unique_ptr<Entry[]> (*)(std::size_t count);
+void set_allocator(Allocator allocator);
 
 }  // namespace PawnHash

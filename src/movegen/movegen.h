@@ -33,6 +33,10 @@ struct ArrayMoveSink {
   unsigned* items;
   std::size_t capacity;
   std::size_t count;
+
+  void add(unsigned move) {
+    if (count < capacity) items[count++] = move;
+  }
 };
 
 // A move with its kind: 5 castling, 4 en passant, 3 capture-promotion,

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "eval/eval.h"
 #include "search/search.h"
 #include "uci/engine_fixture.h"
 
@@ -24,8 +25,8 @@ TEST(EngineSearchThread, StopPrintsTheBestMoveOtherCommandsCancelSilently) {
     bool prints_bestmove;
   };
   const Case cases[] = {
-      {"stop", true},          {"position startpos", false}, {"ucinewgame", false},
-      {"perft 1", false},      {"quit", false},
+      {"stop", true},  {"position startpos", false}, {"ucinewgame", false}, {"perft 1", false},
+      {"quit", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
@@ -62,6 +63,34 @@ TEST(EngineSearchThread, IsreadyAnswersWhileSearching) {
   EXPECT_EQ(engine.command("stop"), std::vector<std::string>{"bestmove e2e4"});
 }
 
+// The diagnostics evaluate on the main thread while the search thread
+// evaluates its own positions; run under ThreadSanitizer this shows that they
+// share no cache and no trace state.
+TEST(EngineSearchThread, EvalCommandsRunBesideASearchThatEvaluates) {
+  EngineFixture engine;
+  engine.command("position fen r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8");
+  Position searched;
+  std::string error;
+  ASSERT_TRUE(load_start_position(searched, error));
+  engine.engine.start_search_thread([&engine, searched](std::uint64_t generation) mutable {
+    long long sum = 0;
+    while (!Search::stop_requested())
+      sum += evaluate(searched) + evaluate_result(searched, -50, 50).score;
+    engine.engine.send_line_if_current(generation, "bestmove e2e4 " + std::to_string(sum != 0));
+  });
+  PawnHash::Table table;
+  PawnHash::init(table, 1);
+  const int expected = evaluate(engine.engine.current_position(), table);
+  for (int i = 0; i < 50; ++i) {
+    const std::vector<std::string> trace = engine.command("evaltrace");
+    ASSERT_EQ(trace.size(), 13u);
+    EXPECT_EQ(trace.back(), "evaltrace full " + std::to_string(expected));
+    EXPECT_EQ(engine.command("eval"),
+              std::vector<std::string>{"eval cp " + std::to_string(expected)});
+  }
+  EXPECT_EQ(engine.command("stop").size(), 1u);
+}
+
 TEST(EngineCommands, UcinewgameResetsToTheStartPosition) {
   EngineFixture engine;
   engine.command("position startpos moves e2e4");
@@ -82,7 +111,8 @@ TEST(EngineCommands, Perft) {
   for (const auto& [command, expected] : cases)
     EXPECT_EQ(engine.command(command), std::vector<std::string>{expected}) << command;
   // Kiwipete: castles and en passant are counted on the last ply.
-  engine.command("position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+  engine.command(
+      "position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
   EXPECT_EQ(engine.command("perft 2"),
             std::vector<std::string>{
                 "perft nodes=2039 captures=351 enpassant=1 castles=91 promotions=0"});

@@ -1,0 +1,7 @@
+// quorvanta-bench: one function per benchmark mode. Each mode prints its own
+// Markdown table to standard output so that notes can quote it as it is.
+#pragma once
+
+// Perft (every move made and unmade) from fixed positions: nodes, seconds and
+// millions of nodes per second.
+void run_perft_bench();
