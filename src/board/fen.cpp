@@ -1,6 +1,7 @@
 // FEN parsing with validation, FEN writing and the text board display.
 #include "board/fen.h"
 
+#include <cstring>
 #include <sstream>
 
 #include "board/zobrist.h"
@@ -9,6 +10,8 @@
 namespace {
 
 constexpr const char* PREFIX = "FEN parse error: ";
+// The castling letters in the order of their right bits 1, 2, 4 and 8.
+constexpr char CASTLING_LETTERS[] = "KQkq";
 
 bool fail(std::string& error, const std::string& message) {
   error = PREFIX + message;
@@ -48,14 +51,9 @@ bool parse_castling(Position& position, const std::string& field, std::string& e
   position.castling_rights = 0;
   if (field == "-") return true;
   for (const char c : field) {
-    unsigned right = 0;
-    switch (c) {
-      case 'K': right = CASTLE_WHITE_KINGSIDE; break;
-      case 'Q': right = CASTLE_WHITE_QUEENSIDE; break;
-      case 'k': right = CASTLE_BLACK_KINGSIDE; break;
-      case 'q': right = CASTLE_BLACK_QUEENSIDE; break;
-      default: return fail(error, std::string("invalid castling char: ") + c);
-    }
+    const char* letter = c == '\0' ? nullptr : std::strchr(CASTLING_LETTERS, c);
+    if (!letter) return fail(error, std::string("invalid castling char: ") + c);
+    const unsigned right = 1u << (letter - CASTLING_LETTERS);
     if (position.castling_rights & right) return fail(error, "duplicate castling right");
     position.castling_rights |= right;
   }
@@ -102,12 +100,14 @@ bool validate(const Position& position, std::string& error) {
   }
 
   const unsigned rights = position.castling_rights;
-  if ((rights & CASTLE_WHITE_KINGSIDE) && !has_king_and_rook(position, W_KING, SQ_E1, W_ROOK, SQ_H1))
+  if ((rights & CASTLE_WHITE_KINGSIDE) &&
+      !has_king_and_rook(position, W_KING, SQ_E1, W_ROOK, SQ_H1))
     return fail(error, "white kingside castling right without king and rook");
   if ((rights & CASTLE_WHITE_QUEENSIDE) &&
       !has_king_and_rook(position, W_KING, SQ_E1, W_ROOK, SQ_A1))
     return fail(error, "white queenside castling right without king and rook");
-  if ((rights & CASTLE_BLACK_KINGSIDE) && !has_king_and_rook(position, B_KING, SQ_E8, B_ROOK, SQ_H8))
+  if ((rights & CASTLE_BLACK_KINGSIDE) &&
+      !has_king_and_rook(position, B_KING, SQ_E8, B_ROOK, SQ_H8))
     return fail(error, "black kingside castling right without king and rook");
   if ((rights & CASTLE_BLACK_QUEENSIDE) &&
       !has_king_and_rook(position, B_KING, SQ_E8, B_ROOK, SQ_A8))
@@ -182,14 +182,10 @@ std::string Position::to_fen() const {
 
   text += side == WHITE ? " w " : " b ";
 
-  const std::pair<unsigned, char> RIGHTS[] = {{CASTLE_WHITE_KINGSIDE, 'K'},
-                                              {CASTLE_WHITE_QUEENSIDE, 'Q'},
-                                              {CASTLE_BLACK_KINGSIDE, 'k'},
-                                              {CASTLE_BLACK_QUEENSIDE, 'q'}};
   bool any_right = false;
-  for (const auto& [right, letter] : RIGHTS)
-    if (castling_rights & right) {
-      text += letter;
+  for (int bit = 0; bit < 4; ++bit)
+    if (castling_rights & (1u << bit)) {
+      text += CASTLING_LETTERS[bit];
       any_right = true;
     }
   if (!any_right) text += '-';

@@ -15,15 +15,21 @@ constexpr std::size_t HISTORY_CAPACITY = 256;
 // terms and (on request) the evaluation sums; `occupied` is left to the caller,
 // who rebuilds it once from the colour occupancies. Unmake passes
 // Sums = false because it copies the sums back from the undo record.
+//
+// The key tables are read directly rather than through the Zobrist accessors:
+// every Position has run clear(), which filled them, so the accessors' fill
+// test would only cost time here.
 
-// The key term of a piece goes into the full key and into exactly one of the
-// pawn and non-pawn keys; a mask picks which without a branch.
-inline void toggle_piece_keys(Position& p, int piece, int square) {
-  const std::uint64_t term = Zobrist::piece_key(piece, square);
-  const std::uint64_t pawn_mask = std::uint64_t(0) - std::uint64_t(piece_type(piece) == PAWN);
-  p.key ^= term;
-  p.pawn_key ^= term & pawn_mask;
-  p.non_pawn_key ^= term & ~pawn_mask;
+inline bool is_pawn(int piece) { return piece == W_PAWN || piece == B_PAWN; }
+inline bool is_king(int piece) { return piece == W_KING || piece == B_KING; }
+
+// A piece's key terms go into the full key and into exactly one of the pawn
+// and non-pawn keys; a mask picks which without a branch.
+inline void toggle_piece_keys(Position& p, int piece, std::uint64_t terms) {
+  const std::uint64_t pawn_mask = std::uint64_t(0) - std::uint64_t(is_pawn(piece));
+  p.key ^= terms;
+  p.pawn_key ^= terms & pawn_mask;
+  p.non_pawn_key ^= terms & ~pawn_mask;
 }
 
 template <bool Sums>
@@ -33,8 +39,8 @@ inline void put_piece(Position& p, int piece, int square) {
   p.color_bb[piece_color(piece)] |= bit;
   p.board[square] = piece;
   ++p.piece_count[piece];
-  if (piece_type(piece) == KING) p.king_square[piece_color(piece)] = square;
-  toggle_piece_keys(p, piece, square);
+  if (is_king(piece)) p.king_square[piece_color(piece)] = square;
+  toggle_piece_keys(p, piece, Zobrist::piece_square[piece][square]);
   if constexpr (Sums) {
     p.mg_sum += EvalBase::piece_mg(piece, square);
     p.eg_sum += EvalBase::piece_eg(piece, square);
@@ -49,8 +55,8 @@ inline void take_piece(Position& p, int piece, int square) {
   p.color_bb[piece_color(piece)] ^= bit;
   p.board[square] = NO_PIECE;
   --p.piece_count[piece];
-  if (piece_type(piece) == KING) p.king_square[piece_color(piece)] = NO_SQUARE;
-  toggle_piece_keys(p, piece, square);
+  if (is_king(piece)) p.king_square[piece_color(piece)] = NO_SQUARE;
+  toggle_piece_keys(p, piece, Zobrist::piece_square[piece][square]);
   if constexpr (Sums) {
     p.mg_sum -= EvalBase::piece_mg(piece, square);
     p.eg_sum -= EvalBase::piece_eg(piece, square);
@@ -66,17 +72,24 @@ inline void shift_piece(Position& p, int piece, int from, int to) {
   p.color_bb[piece_color(piece)] ^= bits;
   p.board[from] = NO_PIECE;
   p.board[to] = piece;
-  if (piece_type(piece) == KING) p.king_square[piece_color(piece)] = to;
-  toggle_piece_keys(p, piece, from);
-  toggle_piece_keys(p, piece, to);
+  if (is_king(piece)) p.king_square[piece_color(piece)] = to;
+  toggle_piece_keys(p, piece,
+                    Zobrist::piece_square[piece][from] ^ Zobrist::piece_square[piece][to]);
   if constexpr (Sums) {
     p.mg_sum += EvalBase::piece_mg(piece, to) - EvalBase::piece_mg(piece, from);
     p.eg_sum += EvalBase::piece_eg(piece, to) - EvalBase::piece_eg(piece, from);
   }
 }
 
-inline std::uint64_t ep_key(int ep_square) {
-  return ep_square == NO_SQUARE ? 0 : Zobrist::ep_file_key(file_of(ep_square));
+inline std::uint64_t castling_term(unsigned rights) { return Zobrist::castling[rights]; }
+
+// Both en-passant terms of a state change; nearly always both squares are
+// unset, so one test skips the two table reads.
+inline std::uint64_t ep_terms(int old_ep, int new_ep) {
+  if (old_ep == NO_SQUARE && new_ep == NO_SQUARE) [[likely]]
+    return 0;
+  return (old_ep == NO_SQUARE ? 0 : Zobrist::ep_file[file_of(old_ep)]) ^
+         (new_ep == NO_SQUARE ? 0 : Zobrist::ep_file[file_of(new_ep)]);
 }
 
 // Rights lost when a piece leaves a square (king anywhere, rook from its
@@ -118,6 +131,50 @@ struct RookHop {
 inline RookHop castling_rook(Color color, int king_to) {
   const int base = color == WHITE ? SQ_A1 : SQ_A8;
   return king_to == base + 6 ? RookHop{base + 7, base + 5} : RookHop{base, base + 3};
+}
+
+// The undo record of a move (or of a null move, with every move field -1):
+// the move's fields and the game state it overwrites.
+inline Position::Undo undo_record(const Position& p, unsigned move, int from, int to, int piece,
+                                  int promotion, int capture_square) {
+  return {.move = move,
+          .from = from,
+          .to = to,
+          .piece = piece,
+          .promotion = promotion,
+          .captured = NO_PIECE,
+          .capture_square = capture_square,
+          .castling_rights = p.castling_rights,
+          .ep_square = p.ep_square,
+          .halfmove_clock = p.halfmove_clock,
+          .fullmove_number = p.fullmove_number,
+          .plies_since_null = p.plies_since_null,
+          .mg_sum = p.mg_sum,
+          .eg_sum = p.eg_sum,
+          .phase_sum = p.phase_sum,
+          .side = p.side,
+          .is_null = move == MOVE_NONE};
+}
+
+// Both unmakes copy the saved game state back instead of recomputing it.
+inline void restore_state(Position& p, const Position::Undo& undo) {
+  p.castling_rights = undo.castling_rights;
+  p.ep_square = undo.ep_square;
+  p.halfmove_clock = undo.halfmove_clock;
+  p.fullmove_number = undo.fullmove_number;
+  p.plies_since_null = undo.plies_since_null;
+  p.mg_sum = undo.mg_sum;
+  p.eg_sum = undo.eg_sum;
+  p.phase_sum = undo.phase_sum;
+  p.side = undo.side;
+}
+
+// Placement edits the current position rather than reaching a new one: the
+// last history entry is the current position's key, so it follows the key
+// instead of growing the history.
+inline void sync_after_placement(Position& p) {
+  p.occupied = p.color_bb[WHITE] | p.color_bb[BLACK];
+  if (!p.key_history.empty()) p.key_history.back() = p.key;
 }
 
 }  // namespace
@@ -178,13 +235,13 @@ void Position::set_piece_at_square(int piece, int square) {
   if (board[square] != NO_PIECE) take_piece<true>(*this, board[square], square);
   // Anything but a piece index only clears the square.
   if (piece >= 0 && piece < 12) put_piece<true>(*this, piece, square);
-  occupied = color_bb[WHITE] | color_bb[BLACK];
+  sync_after_placement(*this);
 }
 
 void Position::remove_piece_at_square(int /*piece*/, int square) {
   if (square < 0 || square > 63 || board[square] == NO_PIECE) return;
   take_piece<true>(*this, board[square], square);
-  occupied = color_bb[WHITE] | color_bb[BLACK];
+  sync_after_placement(*this);
 }
 
 void Position::recompute_occupancies() {
@@ -206,10 +263,10 @@ void Position::recompute_occupancies() {
       phase_sum += EvalBase::piece_phase(piece);
     }
   }
-  occupied = color_bb[WHITE] | color_bb[BLACK];
   key = Zobrist::compute_key(*this);
   pawn_key = Zobrist::compute_pawn_key(*this);
   non_pawn_key = Zobrist::compute_non_pawn_key(*this);
+  sync_after_placement(*this);
 }
 
 Position::Undo Position::make_move(unsigned move) {
@@ -217,26 +274,9 @@ Position::Undo Position::make_move(unsigned move) {
   const int promotion = move_promotion(move);
   const Color us = side, them = ~us;
 
-  Undo undo;
-  undo.move = move;
-  undo.from = from;
-  undo.to = to;
-  undo.piece = piece;
-  undo.promotion = promotion ? promotion : -1;
-  undo.captured = NO_PIECE;
-  undo.capture_square = to;
-  undo.castling_rights = castling_rights;
-  undo.ep_square = ep_square;
-  undo.halfmove_clock = halfmove_clock;
-  undo.fullmove_number = fullmove_number;
-  undo.plies_since_null = plies_since_null;
-  undo.mg_sum = mg_sum;
-  undo.eg_sum = eg_sum;
-  undo.phase_sum = phase_sum;
-  undo.side = us;
-  undo.is_null = false;
+  Undo undo = undo_record(*this, move, from, to, piece, promotion ? promotion : -1, to);
 
-  key ^= Zobrist::side_key();
+  key ^= Zobrist::side_to_move;
 
   if (promotion) {
     if (board[to] != NO_PIECE) {
@@ -267,7 +307,7 @@ Position::Undo Position::make_move(unsigned move) {
       take_piece<true>(*this, undo.captured, to);
     }
     shift_piece<true>(*this, piece, from, to);
-    const bool resets = piece_type(piece) == PAWN || (move & MOVE_FLAG_CAPTURE);
+    const bool resets = is_pawn(piece) || (move & MOVE_FLAG_CAPTURE);
     halfmove_clock = resets ? 0 : halfmove_clock + 1;
   }
   occupied = color_bb[WHITE] | color_bb[BLACK];
@@ -282,14 +322,14 @@ Position::Undo Position::make_move(unsigned move) {
   const int old_ep = ep_square;
   ep_square = NO_SQUARE;
   const int rank_gap = rank_of(to) - rank_of(from);
-  if (piece_type(piece) == PAWN && !promotion && (rank_gap == 2 || rank_gap == -2)) {
+  if (is_pawn(piece) && !promotion && (rank_gap == 2 || rank_gap == -2)) {
     const int candidate = (from + to) / 2;
     if (has_legal_en_passant_capture(*this, candidate, them)) ep_square = candidate;
   }
 
   // Equal sets cancel, so the castling terms need no test.
-  key ^= Zobrist::castling_key(old_rights) ^ Zobrist::castling_key(castling_rights);
-  key ^= ep_key(old_ep) ^ ep_key(ep_square);
+  key ^= castling_term(old_rights) ^ castling_term(castling_rights);
+  key ^= ep_terms(old_ep, ep_square);
 
   fullmove_number += us;
   side = them;
@@ -300,8 +340,8 @@ Position::Undo Position::make_move(unsigned move) {
 
 void Position::unmake_move(const Undo& undo) {
   if (!key_history.empty()) key_history.pop_back();
-  key ^= Zobrist::side_key() ^ ep_key(ep_square) ^ ep_key(undo.ep_square);
-  key ^= Zobrist::castling_key(castling_rights) ^ Zobrist::castling_key(undo.castling_rights);
+  key ^= Zobrist::side_to_move ^ ep_terms(ep_square, undo.ep_square);
+  key ^= castling_term(castling_rights) ^ castling_term(undo.castling_rights);
 
   const Color us = undo.side;
   if (undo.promotion != -1) {
@@ -318,57 +358,25 @@ void Position::unmake_move(const Undo& undo) {
   if (undo.captured != NO_PIECE) put_piece<false>(*this, undo.captured, undo.capture_square);
   occupied = color_bb[WHITE] | color_bb[BLACK];
 
-  castling_rights = undo.castling_rights;
-  ep_square = undo.ep_square;
-  halfmove_clock = undo.halfmove_clock;
-  fullmove_number = undo.fullmove_number;
-  plies_since_null = undo.plies_since_null;
-  mg_sum = undo.mg_sum;
-  eg_sum = undo.eg_sum;
-  phase_sum = undo.phase_sum;
-  side = us;
+  restore_state(*this, undo);
 }
 
 Position::Undo Position::make_null_move() {
-  Undo undo;
-  undo.move = MOVE_NONE;
-  undo.from = undo.to = NO_SQUARE;
-  undo.piece = NO_PIECE;
-  undo.promotion = -1;
-  undo.captured = NO_PIECE;
-  undo.capture_square = NO_SQUARE;
-  undo.castling_rights = castling_rights;
-  undo.ep_square = ep_square;
-  undo.halfmove_clock = halfmove_clock;
-  undo.fullmove_number = fullmove_number;
-  undo.plies_since_null = plies_since_null;
-  undo.mg_sum = mg_sum;
-  undo.eg_sum = eg_sum;
-  undo.phase_sum = phase_sum;
-  undo.side = side;
-  undo.is_null = true;
+  const Undo undo = undo_record(*this, MOVE_NONE, NO_SQUARE, NO_SQUARE, NO_PIECE, -1, NO_SQUARE);
 
-  key ^= ep_key(ep_square);
+  key ^= ep_terms(ep_square, NO_SQUARE);
   ep_square = NO_SQUARE;
   plies_since_null = 0;
   fullmove_number += side;
   side = ~side;
-  key ^= Zobrist::side_key();
+  key ^= Zobrist::side_to_move;
   key_history.push_back(key);
   return undo;
 }
 
 void Position::unmake_null_move(const Undo& undo) {
   if (!key_history.empty()) key_history.pop_back();
-  castling_rights = undo.castling_rights;
-  ep_square = undo.ep_square;
-  halfmove_clock = undo.halfmove_clock;
-  fullmove_number = undo.fullmove_number;
-  plies_since_null = undo.plies_since_null;
-  mg_sum = undo.mg_sum;
-  eg_sum = undo.eg_sum;
-  phase_sum = undo.phase_sum;
-  side = undo.side;
+  restore_state(*this, undo);
   // The entry below the null move's is the key it was made from.
   key = key_history.empty() ? Zobrist::compute_key(*this) : key_history.back();
 }

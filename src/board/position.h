@@ -77,6 +77,8 @@ class Position {
 
   // Queries (position_queries.cpp).
   bool is_square_attacked(int square, Color by) const;
+  // Pieces of colour `by` attacking `square` through `occupancy`, kings included.
+  Bitboard attackers_to(int square, Color by, Bitboard occupancy) const;
   bool in_check(Color c) const;
   void compute_pins(Color c);
   Bitboard checker_mask(Color c) const;

@@ -26,6 +26,10 @@ bool Position::is_square_attacked(int square, Color by) const {
   return attackers_of(*this, square, by, occupied, true) != 0;
 }
 
+Bitboard Position::attackers_to(int square, Color by, Bitboard occupancy) const {
+  return attackers_of(*this, square, by, occupancy, true);
+}
+
 bool Position::in_check(Color c) const {
   const int king = king_square[c];
   return king != NO_SQUARE && is_square_attacked(king, ~c);

@@ -18,7 +18,7 @@ constexpr Bitboard KINGSIDE_FILES = files_between(4, 7);
 // The space areas are deliberately not mirror images: White counts c2-f4,
 // Black c4-f6.
 constexpr Bitboard SPACE_AREA[2] = {CENTRE_FILES & ranks_between(1, 3),
-                                    CENTRE_FILES & ranks_between(3, 5)};
+                                    CENTRE_FILES& ranks_between(3, 5)};
 // Pawns whose advance can break the centre: relative ranks 2 to 5.
 constexpr Bitboard BREAK_RANKS[2] = {ranks_between(1, 4), ranks_between(3, 6)};
 
@@ -92,7 +92,8 @@ int center_break_potential(const Position& pos, Color c) {
   const Bitboard enemy = pos.pieces(~c, PAWN);
   const Bitboard pawns = pos.pieces(c, PAWN) & CENTRE_FILES & BREAK_RANKS[c];
   const Bitboard free = pawns & ~push_bb(~c, pos.occupied);
-  int v = 2 * popcount(free & (file_bb(3) | file_bb(4))) + popcount(free & (file_bb(2) | file_bb(5)));
+  int v =
+      2 * popcount(free & (file_bb(3) | file_bb(4))) + popcount(free & (file_bb(2) | file_bb(5)));
   // Enemy pawns diagonally ahead; the files c to f never wrap.
   v += c == WHITE ? popcount(pawns & (enemy >> 7)) + popcount(pawns & (enemy >> 9))
                   : popcount(pawns & (enemy << 7)) + popcount(pawns & (enemy << 9));
@@ -152,7 +153,8 @@ int initiative(const Position& pos, const PawnHash::Entry& entry, int eg) {
   const Bitboard pawns = pos.pieces(WHITE, PAWN) | pos.pieces(BLACK, PAWN);
   const bool bothWings = (pawns & QUEENSIDE_FILES) && (pawns & KINGSIDE_FILES);
   const bool queens = (pos.pieces(WHITE, QUEEN) | pos.pieces(BLACK, QUEEN)) != 0;
-  const int x = popcount(pawns) + 8 * popcount(entry.passedPawns[WHITE] | entry.passedPawns[BLACK]) +
+  const int x = popcount(pawns) +
+                8 * popcount(entry.passedPawns[WHITE] | entry.passedPawns[BLACK]) +
                 (bothWings ? 8 : -6) + (queens ? 4 : 0) - (pos.pieces(strong, PAWN) ? 0 : 18);
   if (x <= 0) return 0;
   const int bonus = std::min({x, 44, eg > 0 ? eg : -eg});
@@ -272,8 +274,7 @@ EvalResult evaluate_result(const Position& position, int alpha, int beta) {
   return lazy_or_full(position, alpha, beta, PawnHash::probe(position));
 }
 
-EvalResult evaluate_result(const Position& position, int alpha, int beta,
-                           PawnHash::Table& table) {
+EvalResult evaluate_result(const Position& position, int alpha, int beta, PawnHash::Table& table) {
   return lazy_or_full(position, alpha, beta, PawnHash::probe(position, table));
 }
 

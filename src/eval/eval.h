@@ -31,6 +31,7 @@ int evaluate(const Position& position, PawnHash::Table& table);
 // The lazy estimate (material, square values and pawn structure) when it lies
 // more than LAZY_MARGIN outside [alpha, beta], the full evaluation otherwise.
 EvalResult evaluate_result(const Position& position, int alpha, int beta);
+EvalResult evaluate_result(const Position& position, int alpha, int beta, PawnHash::Table& table);
 int evaluate(const Position& position, int alpha, int beta);
 
 // One line per evaluation stage ("evaltrace <stage> mg .. eg .. dmg .. deg ..")

@@ -64,9 +64,8 @@ constexpr Bitboard ranks_between(int first, int last) {
   return b;
 }
 constexpr Bitboard CENTRE_FILES = files_between(2, 5);  // c to f
-constexpr Bitboard CENTRE_SQUARES =
-    square_bb(make_square(3, 3)) | square_bb(make_square(4, 3)) | square_bb(make_square(3, 4)) |
-    square_bb(make_square(4, 4));
+constexpr Bitboard CENTRE_SQUARES = square_bb(make_square(3, 3)) | square_bb(make_square(4, 3)) |
+                                    square_bb(make_square(3, 4)) | square_bb(make_square(4, 4));
 constexpr Bitboard DARK_SQUARES = 0xAA55AA55AA55AA55ULL;  // a1, c1, ..., b2, ...
 
 // Squares the given pawns of colour c attack, and the squares one step ahead.

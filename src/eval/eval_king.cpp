@@ -16,6 +16,20 @@ constexpr int MAJOR_THREAT_MG[6] = {0, 2, 2, 4, 8, 0};
 
 constexpr int F2 = make_square(5, 1), F7 = make_square(5, 6);
 
+// WITHIN[s][d]: the squares at Chebyshev distance at most d from s, so the
+// nearest of a set is found with a few mask tests instead of a loop over it.
+struct DistanceMasks {
+  Bitboard within[64][8];
+};
+constexpr DistanceMasks make_distance_masks() {
+  DistanceMasks m{};
+  for (int s = 0; s < 64; ++s)
+    for (int t = 0; t < 64; ++t)
+      for (int d = chebyshev_distance(s, t); d < 8; ++d) m.within[s][d] |= square_bb(t);
+  return m;
+}
+constexpr DistanceMasks DISTANCE = make_distance_masks();
+
 // Squares the enemy holds firmly: attacked by its pawns, or attacked twice by
 // it and not twice by us.
 Bitboard strongly_held(const EvalData& ed, Color us) {
@@ -24,8 +38,7 @@ Bitboard strongly_held(const EvalData& ed, Color us) {
 }
 
 Bitboard non_pawn_pieces(const Position& pos, Color c) {
-  return pos.pieces(c, KNIGHT) | pos.pieces(c, BISHOP) | pos.pieces(c, ROOK) |
-         pos.pieces(c, QUEEN);
+  return pos.pieces(c, KNIGHT) | pos.pieces(c, BISHOP) | pos.pieces(c, ROOK) | pos.pieces(c, QUEEN);
 }
 
 // Per attacked piece: the table's value by its type in mg, half of it in eg.
@@ -85,9 +98,8 @@ void evaluate_threats_v2(const Position& pos, const EvalData& ed, Color c, int& 
     const int q = lsb(queens);
     const Bitboard safe = ed.mobilityArea[c] & ~strong;
     const int knightHits = popcount(safe & Attack::knightAttacks[q] & ed.attackedBy[c][KNIGHT]);
-    const Bitboard sliderHits =
-        (PEXT::bishop_attacks_pext(q, occ) & ed.attackedBy[c][BISHOP]) |
-        (PEXT::rook_attacks_pext(q, occ) & ed.attackedBy[c][ROOK]);
+    const Bitboard sliderHits = (PEXT::bishop_attacks_pext(q, occ) & ed.attackedBy[c][BISHOP]) |
+                                (PEXT::rook_attacks_pext(q, occ) & ed.attackedBy[c][ROOK]);
     const int sliderCount = popcount(safe & ed.attackedTwice[c] & sliderHits);
     m += 9 * knightHits + 13 * sliderCount;
     e += 5 * knightHits + 5 * sliderCount;
@@ -170,10 +182,13 @@ int endgame_king_activity_score(const Position& pos, const EvalData& ed, Color c
   if (k == NO_SQUARE) return 0;
   int v = 5 * (6 - centre_distance(k));
 
-  if (Bitboard enemyPawns = pos.pieces(~c, PAWN)) {
-    int nearest = 8;
-    while (enemyPawns) nearest = std::min(nearest, chebyshev_distance(k, pop_lsb(enemyPawns)));
-    if (nearest <= 5) v += 5 * (6 - nearest);
+  // The nearest enemy pawn, if within 5 (never 0: a pawn is not on k).
+  const Bitboard enemyPawns = pos.pieces(~c, PAWN);
+  for (int d = 1; d <= 5; ++d) {
+    if (enemyPawns & DISTANCE.within[k][d]) {
+      v += 5 * (6 - d);
+      break;
+    }
   }
 
   // Escorting own passers; the race against the enemy king counts for every

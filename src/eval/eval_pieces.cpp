@@ -191,8 +191,8 @@ Score rook_terms(const Position& pos, const EvalData& ed, Color c, int square, i
   // Behind an own passer or in front of an enemy one: any passer on the file
   // further up the board than a White rook, further down than a Black one.
   const Bitboard passers = (ed.passedPawns[WHITE] | ed.passedPawns[BLACK]) & file;
-  const Bitboard beyond = c == WHITE ? (r == 7 ? 0 : ALL_SQUARES << (8 * (r + 1)))
-                                     : (Bitboard(1) << (8 * r)) - 1;
+  const Bitboard beyond =
+      c == WHITE ? (r == 7 ? 0 : ALL_SQUARES << (8 * (r + 1))) : (Bitboard(1) << (8 * r)) - 1;
   if (passers & beyond) {
     t.mg += 8;
     t.eg += 16;

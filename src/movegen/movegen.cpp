@@ -192,10 +192,20 @@ bool leaves_king_safe(Position& position, unsigned move) {
   return safe;
 }
 
-// Moves the evasion and pin filtering cannot vouch for.
-bool needs_make_test(unsigned move, const GenerationContext& ctx) {
+// Legality of a generated move. Evasion and pin filtering already vouch for
+// every pawn, knight, bishop, rook and queen move except en passant (which
+// removes a second piece from the board); castling was generated only through
+// unattacked squares. A king move is legal when its destination is not
+// attacked once the king has left its square (so that it cannot hide behind
+// itself on a slider's line). En passant is tested by making it.
+bool is_generated_move_legal(Position& position, unsigned move, const GenerationContext& ctx) {
   const int from = move_from(move);
-  return from == ctx.king_square || move_is_en_passant(move) || (ctx.pinned & square_bb(from));
+  if (from == ctx.king_square) {
+    if (move_is_castling(move)) return true;
+    return !position.attackers_to(move_to(move), ctx.them, ctx.occupied ^ square_bb(from));
+  }
+  if (move_is_en_passant(move)) return leaves_king_safe(position, move);
+  return true;
 }
 
 bool is_last_rank(Color us, int square) { return rank_of(square) == (us == WHITE ? 7 : 0); }
@@ -268,7 +278,7 @@ void generate_legal(Position& position, std::vector<unsigned>& moves) {
   // Filter in place: the kept moves stay in generation order.
   std::size_t kept = 0;
   for (const unsigned move : moves)
-    if (!needs_make_test(move, ctx) || leaves_king_safe(position, move)) moves[kept++] = move;
+    if (is_generated_move_legal(position, move, ctx)) moves[kept++] = move;
   moves.resize(kept);
 }
 

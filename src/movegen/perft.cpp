@@ -2,6 +2,9 @@
 // the last ply so that make/unmake is exercised on every counted move.
 #include "movegen/perft.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "movegen/movegen.h"
 
 namespace {
@@ -14,13 +17,15 @@ void add(PerftResult& total, const PerftResult& part) {
   total.promotions += part.promotions;
 }
 
-PerftResult perft_recurse(Position& position, int depth) {
+// `lists` holds one move buffer per remaining depth, so that the walk reuses
+// them instead of allocating a list at every node.
+PerftResult perft_recurse(Position& position, int depth, std::vector<unsigned>* lists) {
   PerftResult result;
   if (depth <= 0) {
     result.nodes = 1;
     return result;
   }
-  std::vector<unsigned> moves;
+  std::vector<unsigned>& moves = lists[depth];
   MoveGen::generate_legal(position, moves);
   for (const unsigned move : moves) {
     const Position::Undo undo = position.make_move(move);
@@ -31,26 +36,53 @@ PerftResult perft_recurse(Position& position, int depth) {
       result.castles += move_is_castling(move);
       result.promotions += move_is_promotion(move);
     } else {
-      add(result, perft_recurse(position, depth - 1));
+      add(result, perft_recurse(position, depth - 1, lists));
     }
     position.unmake_move(undo);
   }
   return result;
 }
 
+// Generation refreshes the pin cache; perft hands the position back bit for
+// bit, so the cache is saved and restored around the walk.
+class PinCacheGuard {
+ public:
+  explicit PinCacheGuard(Position& position) : position_(position) {
+    std::copy(std::begin(position.pinned), std::end(position.pinned), pinned_);
+    std::copy(std::begin(position.pin_ray), std::end(position.pin_ray), pin_ray_);
+  }
+  ~PinCacheGuard() {
+    std::copy(std::begin(pinned_), std::end(pinned_), position_.pinned);
+    std::copy(std::begin(pin_ray_), std::end(pin_ray_), position_.pin_ray);
+  }
+  PinCacheGuard(const PinCacheGuard&) = delete;
+  PinCacheGuard& operator=(const PinCacheGuard&) = delete;
+
+ private:
+  Position& position_;
+  Bitboard pinned_[2];
+  Bitboard pin_ray_[64];
+};
+
 }  // namespace
 
-PerftResult perft(Position& position, int depth) { return perft_recurse(position, depth); }
+PerftResult perft(Position& position, int depth) {
+  const PinCacheGuard guard(position);
+  std::vector<std::vector<unsigned>> lists(std::max(depth, 0) + 1);
+  return perft_recurse(position, depth, lists.data());
+}
 
 std::vector<std::pair<std::string, std::uint64_t>> perft_divide(Position& position, int depth) {
   std::vector<std::pair<std::string, std::uint64_t>> divide;
   // Below depth 1 there is no move to divide by.
   if (depth < 1) return divide;
+  const PinCacheGuard guard(position);
+  std::vector<std::vector<unsigned>> lists(depth + 1);
   std::vector<unsigned> moves;
   MoveGen::generate_legal(position, moves);
   for (const unsigned move : moves) {
     const Position::Undo undo = position.make_move(move);
-    divide.emplace_back(move_to_uci(move), perft_recurse(position, depth - 1).nodes);
+    divide.emplace_back(move_to_uci(move), perft_recurse(position, depth - 1, lists.data()).nodes);
     position.unmake_move(undo);
   }
   return divide;

@@ -26,7 +26,8 @@ struct FirstCapture {
 inline FirstCapture first_capture(const Position& position, unsigned move) {
   const int to = move_to(move);
   FirstCapture first{to, 0, LOCAL_PIECE_VALUE[piece_type(move_piece(move))]};
-  if (move_is_en_passant(move)) first.captureSquare = piece_color(move_piece(move)) == WHITE ? to - 8 : to + 8;
+  if (move_is_en_passant(move))
+    first.captureSquare = piece_color(move_piece(move)) == WHITE ? to - 8 : to + 8;
   const int victim = position.piece_on(first.captureSquare);
   if (victim != NO_PIECE) first.captured = LOCAL_PIECE_VALUE[piece_type(victim)];
   if (move_is_promotion(move)) {

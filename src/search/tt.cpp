@@ -116,6 +116,13 @@ void clear_tt() {
   if (table) std::memset(static_cast<void*>(table), 0, numBuckets * sizeof(Bucket));
 }
 
+void free_tt() {
+  ownedTable.reset();
+  table = nullptr;
+  numBuckets = tableEntries = allocatedMb = 0;
+  currentAge = 1;
+}
+
 void new_search() { currentAge = (currentAge + 1) & AGE_MASK; }
 
 unsigned probe(std::uint64_t key, int /*ply*/, int& depth, int& score, int& eval, Bound& bound) {

@@ -16,12 +16,12 @@ enum Bound : std::uint8_t { BOUND_NONE = 0, BOUND_EXACT = 1, BOUND_LOWER = 2, BO
 
 // One slot; empty exactly when its bound bits are 0, so a zeroed table is empty.
 struct Entry {
-  std::uint32_t key32;     // low 32 bits of the mixed key
-  std::uint32_t move;      // 0 = none
-  std::int32_t score;      // as stored by the caller, not clamped
-  std::int16_t eval;       // SCORE_NONE or clamped to -32000..32000
-  std::int8_t depth;       // clamped to -128..127
-  std::uint8_t ageBound;   // bits 0-1 bound, bits 2-7 age
+  std::uint32_t key32;    // low 32 bits of the mixed key
+  std::uint32_t move;     // 0 = none
+  std::int32_t score;     // as stored by the caller, not clamped
+  std::int16_t eval;      // SCORE_NONE or clamped to -32000..32000
+  std::int8_t depth;      // clamped to -128..127
+  std::uint8_t ageBound;  // bits 0-1 bound, bits 2-7 age
 };
 
 struct alignas(64) Bucket {
@@ -37,6 +37,9 @@ static_assert(sizeof(Bucket) == 64, "a bucket must fill exactly one cache line")
 // runs on one built-in bucket).
 std::uint64_t init_tt(std::uint64_t mb);
 void clear_tt();
+// Releases the table: afterwards every operation is a no-op, as before the
+// first init_tt (probe misses, hashfull 0).
+void free_tt();
 void new_search();
 
 // The stored move (0 on a miss). On a miss depth = 0, score = 0,

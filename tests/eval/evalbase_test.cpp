@@ -182,4 +182,13 @@ TEST(EvalBaseTest, StartPositionSums) {
   EXPECT_EQ(position.phase_sum, 24);
 }
 
+TEST(EvalBaseTest, StartPositionRunningSums) {
+  Position position;
+  std::string error;
+  ASSERT_TRUE(fen::parse_fen(fen::START_FEN, position, error)) << error;
+  EXPECT_EQ(position.mg_sum, 0);
+  EXPECT_EQ(position.eg_sum, 0);
+  EXPECT_EQ(position.phase_sum, 24);
+}
+
 }  // namespace

@@ -5,3 +5,7 @@
 // Perft (every move made and unmade) from fixed positions: nodes, seconds and
 // millions of nodes per second.
 void run_perft_bench();
+
+// Full static evaluations over a fixed, varied set of positions, with the
+// pawn hash warm and cold: evaluations per second and nanoseconds each.
+void run_eval_bench();

@@ -16,6 +16,7 @@ struct Mode {
 
 constexpr Mode MODES[] = {
     {"perft", run_perft_bench},
+    {"eval", run_eval_bench},
 };
 
 const Mode* find_mode(const char* name) {
