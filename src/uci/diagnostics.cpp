@@ -13,9 +13,8 @@ void UciEngine::handle_perft(std::istringstream& args) {
   args >> depth;
   Position copy = position;
   const PerftResult result = perft(copy, depth);
-  send_line("perft nodes=" + std::to_string(result.nodes) +
-            " captures=" + std::to_string(result.captures) +
-            " enpassant=" + std::to_string(result.en_passant) +
+  send_line("perft nodes=" + std::to_string(result.nodes) + " captures=" +
+            std::to_string(result.captures) + " enpassant=" + std::to_string(result.en_passant) +
             " castles=" + std::to_string(result.castles) +
             " promotions=" + std::to_string(result.promotions));
 }

@@ -70,6 +70,9 @@ UciEngine::UciEngine(std::ostream& output) : out(output) {
   PEXT::init();
   // The diagnostics look at one position at a time: a small table is plenty.
   PawnHash::init(diagnostics_pawn_table, 1);
+  Search::init_search();
+  apply_hash_size();
+  Search::new_game();
   std::string error;
   if (!load_start_position(position, error)) position.clear();
 }
@@ -161,9 +164,16 @@ void UciEngine::handle_uci() {
   for (const char* line : UCI_IDENTIFICATION) send_line(line);
 }
 
+void UciEngine::apply_hash_size() {
+  const std::uint64_t in_use = Search::set_hash_size_mb(std::uint64_t(hash_mb));
+  if (in_use < std::uint64_t(hash_mb))
+    send_line("info string could not allocate " + std::to_string(hash_mb) +
+              " MB for the hash table, using " + std::to_string(in_use) + " MB");
+}
+
 void UciEngine::handle_ucinewgame() {
   cancel_search_and_wait();
-  PawnHash::clear();
+  Search::new_game();
   std::string error;
   if (!load_start_position(position, error)) position.clear();
 }

@@ -62,6 +62,9 @@ class UciEngine {
   void handle_eval();
   void handle_evaltrace();
   void write_block(const std::string& text);
+  // Sizes the search tables for hash_mb; says so in one line when less memory
+  // than asked could be had.
+  void apply_hash_size();
 
   std::ostream& out;
   Position position;

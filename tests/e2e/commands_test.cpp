@@ -11,7 +11,8 @@ TEST(Commands, PositionPerftDisplayAndEval) {
   engine.send("d");
   std::vector<std::string> lines = engine.sync();
   ASSERT_EQ(lines.size(), 11u);
-  EXPECT_EQ(lines[0], "info string fen rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2");
+  EXPECT_EQ(lines[0],
+            "info string fen rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2");
   EXPECT_EQ(lines[1], "info string");
   EXPECT_EQ(lines[2], "8 r n b q k b n r ");
   EXPECT_EQ(lines[10], "  a b c d e f g h");

@@ -23,7 +23,8 @@ class EngineProcess {
   void close_input();
 
   // The next output line, or nothing when none arrives in time.
-  std::optional<std::string> read_line(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  std::optional<std::string> read_line(
+      std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // Every line up to and including the first one equal to `last`; the
   // result ends early (without `last`) on timeout or end of output.
   std::vector<std::string> read_until(const std::string& last,

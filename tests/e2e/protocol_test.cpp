@@ -43,8 +43,8 @@ TEST(Protocol, UciPrintsTheIdentificationBlockEachTime) {
 
 TEST(Protocol, CommandWordsMatchExactlyAndOnlyAsFirstWord) {
   EngineProcess engine;
-  for (const char* ignored : {"UCI", "Uci", "go uci", "xuci", "uci2", "ISREADY", "", "   ",
-                              "\t", "debug on", "register later", "ponderhit"})
+  for (const char* ignored : {"UCI", "Uci", "go uci", "xuci", "uci2", "ISREADY", "", "   ", "\t",
+                              "debug on", "register later", "ponderhit"})
     engine.send(ignored);
   EXPECT_TRUE(engine.sync().empty());
 
@@ -100,8 +100,8 @@ TEST(Protocol, HostileInputNeitherCrashesNorPrints) {
   garbage += '\n';
   engine.send_raw(garbage);
   engine.send("");
-  engine.send_raw(std::string("uci\0x", 5) + "\n");          // NUL glued to a word
-  engine.send_raw(std::string(3 << 20, 'a') + "\n");        // a 3 MB line
+  engine.send_raw(std::string("uci\0x", 5) + "\n");        // NUL glued to a word
+  engine.send_raw(std::string(3 << 20, 'a') + "\n");       // a 3 MB line
   engine.send_raw(std::string(20 << 20, 'b') + " uci\n");  // too long: dropped whole
   engine.send_raw(std::string(1000, '\0') + "\n");
   engine.send("position fen \x01\x02\xff moves \xfe");

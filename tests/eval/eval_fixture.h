@@ -1,5 +1,5 @@
 // Shared setup for the evaluation tests: positions from FEN, colour-flipped
-// FENs, the scratch record as the driver fills it, and the per-stage changes
+// and file-mirrored FENs, the scratch record as the driver fills it, and the per-stage changes
 // of a traced evaluation.
 #pragma once
 
@@ -54,6 +54,37 @@ inline std::string flip_fen(const std::string& text) {
   std::string flippedCastling;
   for (char ch : castling) flippedCastling += ch == '-' ? ch : swap_case(ch);
   return flipped + (side == "w" ? " b " : " w ") + flippedCastling + rest;
+}
+
+// Mirrors the files of a FEN's placement (a <-> h) and drops the castling
+// rights, which have no mirror image; side to move and counters stay.
+inline std::string mirror_files_fen(const std::string& text) {
+  std::istringstream in(text);
+  std::string placement, side, castling, enPassant, rest;
+  in >> placement >> side >> castling >> enPassant;
+  std::getline(in, rest);
+  std::string mirrored;
+  std::stringstream ranksIn(placement);
+  for (std::string r; std::getline(ranksIn, r, '/');) {
+    std::string squaresOfRank;  // one character per square, '1' for empty
+    for (char ch : r)
+      squaresOfRank += std::isdigit(static_cast<unsigned char>(ch)) ? std::string(ch - '0', '1')
+                                                                    : std::string(1, ch);
+    std::reverse(squaresOfRank.begin(), squaresOfRank.end());
+    if (!mirrored.empty()) mirrored += '/';
+    int empty = 0;
+    for (char ch : squaresOfRank) {
+      if (ch == '1') {
+        ++empty;
+        continue;
+      }
+      if (empty) mirrored += char('0' + empty);
+      empty = 0;
+      mirrored += ch;
+    }
+    if (empty) mirrored += char('0' + empty);
+  }
+  return mirrored + " " + side + " - -" + rest;
 }
 
 // The names of the twelve stages in the order the driver records them.
