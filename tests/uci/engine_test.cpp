@@ -6,6 +6,7 @@
 
 #include "eval/eval.h"
 #include "search/search.h"
+#include "search/tt.h"
 #include "uci/engine_fixture.h"
 
 namespace {
@@ -135,6 +136,31 @@ TEST(EngineCommands, DisplayShowsFenAndBoard) {
       "  a b c d e f g h",
   };
   EXPECT_EQ(engine.command("d"), expected);
+}
+
+}  // namespace
+
+namespace {
+
+// Buckets for at most 16 MB; anything larger "cannot be allocated".
+std::unique_ptr<TT::Bucket[]> allocate_at_most_16_mb(std::size_t count) {
+  if (count * sizeof(TT::Bucket) > (std::size_t(16) << 20)) return nullptr;
+  return std::unique_ptr<TT::Bucket[]>(new TT::Bucket[count]());
+}
+
+TEST(EngineHash, AnUnavailableHashSizeIsReportedAndTheEngineKeepsWorking) {
+  TT::free_tt();
+  TT::set_allocator(allocate_at_most_16_mb);
+  {
+    EngineFixture engine;
+    EXPECT_EQ(engine.take_output(),
+              std::vector<std::string>{
+                  "info string could not allocate 64 MB for the hash table, using 16 MB"});
+    EXPECT_EQ(TT::size_mb(), 16u);
+    EXPECT_EQ(engine.command("isready"), std::vector<std::string>{"readyok"});
+  }
+  TT::set_allocator(nullptr);
+  TT::init_tt(1);
 }
 
 }  // namespace
