@@ -12,38 +12,12 @@
 
 #include "board/fen.h"
 #include "board/types.h"
+#include "eval/eval_fixture.h"
 
 namespace {
 
-Bitboard squares(std::initializer_list<const char*> names) {
-  Bitboard b = 0;
-  for (const char* n : names) b |= square_bb(make_square(n[0] - 'a', n[1] - '1'));
-  return b;
-}
-
-// Swaps the colours and mirrors the ranks of a FEN's placement, side and
-// castling fields (test positions carry no en-passant square).
-std::string flip_fen(const std::string& text) {
-  std::istringstream in(text);
-  std::string placement, side, castling, rest;
-  in >> placement >> side >> castling;
-  std::getline(in, rest);
-  std::vector<std::string> ranks;
-  std::stringstream ranksIn(placement);
-  for (std::string r; std::getline(ranksIn, r, '/');) ranks.push_back(r);
-  std::reverse(ranks.begin(), ranks.end());
-  std::string flipped;
-  for (const std::string& r : ranks) {
-    if (!flipped.empty()) flipped += '/';
-    for (char ch : r) flipped += std::isupper(ch) ? char(std::tolower(ch)) : char(std::toupper(ch));
-  }
-  std::string flippedCastling;
-  for (char ch : castling)
-    flippedCastling += ch == '-'          ? ch
-                       : std::isupper(ch) ? char(std::tolower(ch))
-                                          : char(std::toupper(ch));
-  return flipped + (side == "w" ? " b " : " w ") + flippedCastling + rest;
-}
+using evaltest::flip_fen;
+using evaltest::squares;
 
 Bitboard flip_ranks(Bitboard b) { return __builtin_bswap64(b); }
 
