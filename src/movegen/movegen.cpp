@@ -1,7 +1,6 @@
 // Move generation. One template serves every kind and both colours; the
 // evasion mask and the pin rays are applied while generating, so that the
-// legal filter only has to make king moves, en-passant captures and moves of
-// pinned pieces.
+// legal filter only has to look at king moves and en-passant captures.
 #include "movegen/movegen.h"
 
 #include "movegen/attack.h"
@@ -410,17 +409,14 @@ bool Position::has_any_legal_move() {
     }
   }
 
-  // Slow path: king moves, en passant, castling and pinned pieces.
+  // Slow path: king moves, en passant, castling and pinned pieces, judged as
+  // the legal generator judges them.
+  MoveGen::GenerationContext ctx;
+  MoveGen::prepare_generation_context(*this, ctx);
   unsigned moves[256];
-  const std::size_t count = MoveGen::generate_pseudo_legal(*this, moves, 256);
-  for (std::size_t i = 0; i < count; ++i) {
-    const unsigned move = moves[i];
-    const int from = move_from(move);
-    if (from != king && !move_is_en_passant(move) && !(pinned[us] & square_bb(from))) return true;
-    const Undo undo = make_move(move);
-    const bool safe = king_square[us] == NO_SQUARE || !in_check(us);
-    unmake_move(undo);
-    if (safe) return true;
-  }
+  const std::size_t count =
+      MoveGen::generate_pseudo_legal(*this, moves, 256, MoveGen::GEN_ALL, ctx);
+  for (std::size_t i = 0; i < count; ++i)
+    if (MoveGen::is_generated_move_legal(*this, moves[i], ctx)) return true;
   return false;
 }

@@ -9,6 +9,12 @@
 
 namespace {
 
+// Perft never stops a line early (no draw rules), so the first-move line of a
+// huge depth would recurse, and grow the key history, without end. Beyond
+// this depth no perft can finish anyway; clamping keeps a mistyped depth
+// from exhausting the stack.
+constexpr int MAX_PERFT_DEPTH = 256;
+
 void add(PerftResult& total, const PerftResult& part) {
   total.nodes += part.nodes;
   total.captures += part.captures;
@@ -67,8 +73,9 @@ class PinCacheGuard {
 }  // namespace
 
 PerftResult perft(Position& position, int depth) {
+  depth = std::clamp(depth, 0, MAX_PERFT_DEPTH);
   const PinCacheGuard guard(position);
-  std::vector<std::vector<unsigned>> lists(std::max(depth, 0) + 1);
+  std::vector<std::vector<unsigned>> lists(depth + 1);
   return perft_recurse(position, depth, lists.data());
 }
 
@@ -76,6 +83,7 @@ std::vector<std::pair<std::string, std::uint64_t>> perft_divide(Position& positi
   std::vector<std::pair<std::string, std::uint64_t>> divide;
   // Below depth 1 there is no move to divide by.
   if (depth < 1) return divide;
+  depth = std::min(depth, MAX_PERFT_DEPTH);
   const PinCacheGuard guard(position);
   std::vector<std::vector<unsigned>> lists(depth + 1);
   std::vector<unsigned> moves;

@@ -18,8 +18,9 @@ struct PerftResult {
   std::uint64_t promotions = 0;
 };
 
-// A negative depth counts as depth 0. The position is returned unchanged.
+// A negative depth counts as depth 0, a depth above 256 as 256 (no such
+// perft can finish). The position is returned unchanged, pin cache included.
 PerftResult perft(Position& position, int depth);
 // For each legal move in generation order: its coordinate text and the node
-// count below it at depth - 1.
+// count below it at depth - 1; empty below depth 1.
 std::vector<std::pair<std::string, std::uint64_t>> perft_divide(Position& position, int depth);
