@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 
 #include "board/zobrist.h"
 #include "eval/evalbase.h"
 #include "movegen/attack.h"
 
 namespace {
+
+// Advances a move counter by 0 or 1. A FEN may start the counters anywhere in
+// the 32-bit range, so they stop at the maximum instead of overflowing.
+constexpr int clock_step(int value, int by) { return value + (by & int(value != INT_MAX)); }
 
 constexpr std::size_t HISTORY_CAPACITY = 256;
 
@@ -300,7 +305,7 @@ Position::Undo Position::make_move(unsigned move) {
     const RookHop rook = castling_rook(us, to);
     const int own_rook = make_piece(us, ROOK);
     if (board[rook.from] == own_rook) shift_piece<true>(*this, own_rook, rook.from, rook.to);
-    ++halfmove_clock;
+    halfmove_clock = clock_step(halfmove_clock, 1);
   } else {
     if (board[to] != NO_PIECE) {
       undo.captured = board[to];
@@ -308,7 +313,7 @@ Position::Undo Position::make_move(unsigned move) {
     }
     shift_piece<true>(*this, piece, from, to);
     const bool resets = is_pawn(piece) || (move & MOVE_FLAG_CAPTURE);
-    halfmove_clock = resets ? 0 : halfmove_clock + 1;
+    halfmove_clock = resets ? 0 : clock_step(halfmove_clock, 1);
   }
   occupied = color_bb[WHITE] | color_bb[BLACK];
 
@@ -331,7 +336,7 @@ Position::Undo Position::make_move(unsigned move) {
   key ^= castling_term(old_rights) ^ castling_term(castling_rights);
   key ^= ep_terms(old_ep, ep_square);
 
-  fullmove_number += us;
+  fullmove_number = clock_step(fullmove_number, us);
   side = them;
   ++plies_since_null;
   key_history.push_back(key);
@@ -367,7 +372,7 @@ Position::Undo Position::make_null_move() {
   key ^= ep_terms(ep_square, NO_SQUARE);
   ep_square = NO_SQUARE;
   plies_since_null = 0;
-  fullmove_number += side;
+  fullmove_number = clock_step(fullmove_number, side);
   side = ~side;
   key ^= Zobrist::side_to_move;
   key_history.push_back(key);

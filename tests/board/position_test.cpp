@@ -9,6 +9,7 @@
 #include "board/position_state.h"
 #include "board/zobrist.h"
 #include "eval/evalbase.h"
+#include "movegen/movegen.h"
 
 namespace {
 
@@ -345,3 +346,18 @@ TEST(PositionPieceLetters, LookupCoversExactlyTheTwelveLetters) {
 }
 
 }  // namespace
+
+// Counters read from a FEN may sit at the top of their range; moving on must
+// not overflow them.
+TEST(PositionClocks, CountersStopAtTheirMaximum) {
+  Position position = position_from_fen("4k3/8/8/8/8/8/8/4K2R b K - 2147483647 2147483647");
+  std::vector<unsigned> moves;
+  MoveGen::generate_legal(position, moves);
+  position.make_move(moves.front());  // a black king move: both counters would step
+  EXPECT_EQ(position.halfmove_clock, 2147483647);
+  EXPECT_EQ(position.fullmove_number, 2147483647);
+  position.make_move(MOVE_WHITE_OO);
+  position.make_null_move();  // Black "moves" again
+  EXPECT_EQ(position.halfmove_clock, 2147483647);
+  EXPECT_EQ(position.fullmove_number, 2147483647);
+}
