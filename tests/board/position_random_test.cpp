@@ -17,43 +17,6 @@
 
 namespace {
 
-// Keys, sums and the derived occupancy fields recomputed from the mailbox.
-void expect_consistent(const Position& p) {
-  EXPECT_EQ(p.key, Zobrist::compute_key(p));
-  EXPECT_EQ(p.pawn_key, Zobrist::compute_pawn_key(p));
-  EXPECT_EQ(p.non_pawn_key, Zobrist::compute_non_pawn_key(p));
-  ASSERT_FALSE(p.key_history.empty());
-  EXPECT_EQ(p.key_history.back(), p.key);
-
-  int mg = 0, eg = 0, phase = 0;
-  Bitboard pieces[12] = {}, colors[2] = {};
-  int counts[12] = {};
-  for (int square = 0; square < 64; ++square) {
-    const int piece = p.board[square];
-    if (piece == NO_PIECE) continue;
-    mg += EvalBase::piece_mg(piece, square);
-    eg += EvalBase::piece_eg(piece, square);
-    phase += EvalBase::piece_phase(piece);
-    pieces[piece] |= square_bb(square);
-    colors[piece_color(piece)] |= square_bb(square);
-    ++counts[piece];
-  }
-  EXPECT_EQ(p.mg_sum, mg);
-  EXPECT_EQ(p.eg_sum, eg);
-  EXPECT_EQ(p.phase_sum, phase);
-  for (int piece = 0; piece < 12; ++piece) {
-    EXPECT_EQ(p.piece_bb[piece], pieces[piece]) << piece;
-    EXPECT_EQ(p.piece_count[piece], counts[piece]) << piece;
-  }
-  EXPECT_EQ(p.color_bb[WHITE], colors[WHITE]);
-  EXPECT_EQ(p.color_bb[BLACK], colors[BLACK]);
-  EXPECT_EQ(p.occupied, colors[WHITE] | colors[BLACK]);
-  for (const Color c : {WHITE, BLACK}) {
-    const Bitboard king = pieces[make_piece(c, KING)];
-    EXPECT_EQ(p.king_square[c], king ? lsb(king) : NO_SQUARE);
-  }
-}
-
 struct Step {
   Position before;
   Position::Undo undo;

@@ -12,7 +12,47 @@
 
 #include "board/position.h"
 #include "board/position_fixture.h"
+#include "board/zobrist.h"
+#include "eval/evalbase.h"
 #include "movegen/movegen.h"
+
+// Every derived field must agree with the twelve piece bitboards, and the keys
+// and sums with their from-scratch definitions.
+inline void expect_consistent(const Position& p) {
+  Bitboard colors[2] = {0, 0};
+  int mg = 0, eg = 0, phase = 0;
+  for (int piece = 0; piece < 12; ++piece) {
+    EXPECT_EQ(p.piece_count[piece], popcount(p.piece_bb[piece])) << "piece " << piece;
+    colors[piece_color(piece)] |= p.piece_bb[piece];
+    for (Bitboard b = p.piece_bb[piece]; b;) {
+      const int square = pop_lsb(b);
+      EXPECT_EQ(p.board[square], piece) << "square " << square;
+      mg += EvalBase::piece_mg(piece, square);
+      eg += EvalBase::piece_eg(piece, square);
+      phase += EvalBase::piece_phase(piece);
+    }
+  }
+  const Bitboard empty = ~(colors[WHITE] | colors[BLACK]);
+  for (Bitboard b = empty; b;) {
+    const int square = pop_lsb(b);
+    EXPECT_EQ(p.board[square], NO_PIECE) << "square " << square;
+  }
+  EXPECT_EQ(p.color_bb[WHITE], colors[WHITE]);
+  EXPECT_EQ(p.color_bb[BLACK], colors[BLACK]);
+  EXPECT_EQ(p.occupied, colors[WHITE] | colors[BLACK]);
+  for (const Color c : {WHITE, BLACK}) {
+    const Bitboard kings = p.pieces(c, KING);
+    EXPECT_EQ(p.king_square[c], kings ? lsb(kings) : NO_SQUARE);
+  }
+  EXPECT_EQ(p.mg_sum, mg);
+  EXPECT_EQ(p.eg_sum, eg);
+  EXPECT_EQ(p.phase_sum, phase);
+  EXPECT_EQ(p.key, Zobrist::compute_key(p));
+  EXPECT_EQ(p.pawn_key, Zobrist::compute_pawn_key(p));
+  EXPECT_EQ(p.non_pawn_key, Zobrist::compute_non_pawn_key(p));
+  ASSERT_FALSE(p.key_history.empty());
+  EXPECT_EQ(p.key_history.back(), p.key);
+}
 
 // Expects every field of `actual` to equal `expected`; the pin cache is
 // compared only when asked, since generation refreshes it.

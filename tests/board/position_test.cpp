@@ -16,44 +16,6 @@ namespace {
 const std::string START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 const std::string KIWIPETE = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
 
-// Every derived field must agree with the twelve piece bitboards, and the keys
-// and sums with their from-scratch definitions.
-void expect_consistent(const Position& p) {
-  Bitboard colors[2] = {0, 0};
-  int mg = 0, eg = 0, phase = 0;
-  for (int piece = 0; piece < 12; ++piece) {
-    EXPECT_EQ(p.piece_count[piece], popcount(p.piece_bb[piece])) << "piece " << piece;
-    colors[piece_color(piece)] |= p.piece_bb[piece];
-    for (Bitboard b = p.piece_bb[piece]; b;) {
-      const int square = pop_lsb(b);
-      EXPECT_EQ(p.board[square], piece) << "square " << square;
-      mg += EvalBase::piece_mg(piece, square);
-      eg += EvalBase::piece_eg(piece, square);
-      phase += EvalBase::piece_phase(piece);
-    }
-  }
-  const Bitboard empty = ~(colors[WHITE] | colors[BLACK]);
-  for (Bitboard b = empty; b;) {
-    const int square = pop_lsb(b);
-    EXPECT_EQ(p.board[square], NO_PIECE) << "square " << square;
-  }
-  EXPECT_EQ(p.color_bb[WHITE], colors[WHITE]);
-  EXPECT_EQ(p.color_bb[BLACK], colors[BLACK]);
-  EXPECT_EQ(p.occupied, colors[WHITE] | colors[BLACK]);
-  for (const Color c : {WHITE, BLACK}) {
-    const Bitboard kings = p.pieces(c, KING);
-    EXPECT_EQ(p.king_square[c], kings ? lsb(kings) : NO_SQUARE);
-  }
-  EXPECT_EQ(p.mg_sum, mg);
-  EXPECT_EQ(p.eg_sum, eg);
-  EXPECT_EQ(p.phase_sum, phase);
-  EXPECT_EQ(p.key, Zobrist::compute_key(p));
-  EXPECT_EQ(p.pawn_key, Zobrist::compute_pawn_key(p));
-  EXPECT_EQ(p.non_pawn_key, Zobrist::compute_non_pawn_key(p));
-  ASSERT_FALSE(p.key_history.empty());
-  EXPECT_EQ(p.key_history.back(), p.key);
-}
-
 // Makes the legal move `text`, failing the test if it is not legal.
 Position::Undo play(Position& p, const std::string& text) {
   const unsigned move = find_legal_move(p, text);
