@@ -16,9 +16,11 @@ constexpr int clock_step(int value, int by) { return value + (by & int(value != 
 
 constexpr std::size_t HISTORY_CAPACITY = 256;
 
-// Every placement primitive updates bitboards, mailbox, colour occupancy, key
-// terms and (on request) the evaluation sums; `occupied` is left to the caller,
-// who rebuilds it once from the colour occupancies. Unmake passes
+// Every placement primitive updates bitboards, mailbox, colour occupancy,
+// count and king square at once, and gathers its key terms and (on request)
+// evaluation terms in a Changes record that the caller applies once: in
+// make/unmake the record lives in registers. `occupied` is left to the
+// caller too, who rebuilds it once from the colour occupancies. Unmake passes
 // Sums = false because it copies the sums back from the undo record.
 //
 // The key tables are read directly rather than through the Zobrist accessors:
@@ -27,62 +29,83 @@ constexpr std::size_t HISTORY_CAPACITY = 256;
 
 inline bool is_pawn(int piece) { return piece == W_PAWN || piece == B_PAWN; }
 inline bool is_king(int piece) { return piece == W_KING || piece == B_KING; }
+// The phase weight of a piece, without the division of piece_type.
+inline int phase_of(int piece) { return EvalBase::PHASE_VALUE[piece - 6 * piece_color(piece)]; }
 
 // A piece's key terms go into the full key and into exactly one of the pawn
-// and non-pawn keys; a mask picks which without a branch.
-inline void toggle_piece_keys(Position& p, int piece, std::uint64_t terms) {
-  const std::uint64_t pawn_mask = std::uint64_t(0) - std::uint64_t(is_pawn(piece));
-  p.key ^= terms;
-  p.pawn_key ^= terms & pawn_mask;
-  p.non_pawn_key ^= terms & ~pawn_mask;
+// and non-pawn keys; a mask per piece index (all ones for a pawn) picks which
+// without a branch.
+constexpr std::uint64_t PAWN_MASK[12] = {~0ULL, 0, 0, 0, 0, 0, ~0ULL, 0, 0, 0, 0, 0};
+
+struct Changes {
+  std::uint64_t keys = 0;       // every piece-square key term toggled
+  std::uint64_t pawn_keys = 0;  // the pawns' share of them
+  int mg = 0, eg = 0, phase = 0;
+
+  void toggle(int piece, std::uint64_t terms) {
+    keys ^= terms;
+    pawn_keys ^= terms & PAWN_MASK[piece];
+  }
+};
+
+// The pawn and non-pawn keys; the full key is the caller's, who adds the
+// game-state terms to it.
+inline void apply_piece_keys(Position& p, const Changes& c) {
+  p.pawn_key ^= c.pawn_keys;
+  p.non_pawn_key ^= c.keys ^ c.pawn_keys;
+}
+
+inline void apply_sums(Position& p, const Changes& c) {
+  p.mg_sum += c.mg;
+  p.eg_sum += c.eg;
+  p.phase_sum += c.phase;
 }
 
 template <bool Sums>
-inline void put_piece(Position& p, int piece, int square) {
+inline void put_piece(Position& p, int piece, int square, Changes& c) {
   const Bitboard bit = square_bb(square);
   p.piece_bb[piece] |= bit;
   p.color_bb[piece_color(piece)] |= bit;
   p.board[square] = piece;
   ++p.piece_count[piece];
   if (is_king(piece)) p.king_square[piece_color(piece)] = square;
-  toggle_piece_keys(p, piece, Zobrist::piece_square[piece][square]);
+  c.toggle(piece, Zobrist::piece_square[piece][square]);
   if constexpr (Sums) {
-    p.mg_sum += EvalBase::piece_mg(piece, square);
-    p.eg_sum += EvalBase::piece_eg(piece, square);
-    p.phase_sum += EvalBase::piece_phase(piece);
+    c.mg += EvalBase::piece_mg(piece, square);
+    c.eg += EvalBase::piece_eg(piece, square);
+    c.phase += phase_of(piece);
   }
 }
 
 template <bool Sums>
-inline void take_piece(Position& p, int piece, int square) {
+inline void take_piece(Position& p, int piece, int square, Changes& c) {
   const Bitboard bit = square_bb(square);
   p.piece_bb[piece] ^= bit;
   p.color_bb[piece_color(piece)] ^= bit;
   p.board[square] = NO_PIECE;
   --p.piece_count[piece];
   if (is_king(piece)) p.king_square[piece_color(piece)] = NO_SQUARE;
-  toggle_piece_keys(p, piece, Zobrist::piece_square[piece][square]);
+  c.toggle(piece, Zobrist::piece_square[piece][square]);
   if constexpr (Sums) {
-    p.mg_sum -= EvalBase::piece_mg(piece, square);
-    p.eg_sum -= EvalBase::piece_eg(piece, square);
-    p.phase_sum -= EvalBase::piece_phase(piece);
+    c.mg -= EvalBase::piece_mg(piece, square);
+    c.eg -= EvalBase::piece_eg(piece, square);
+    c.phase -= phase_of(piece);
   }
 }
 
 // A piece changing squares: count and phase stay as they are.
 template <bool Sums>
-inline void shift_piece(Position& p, int piece, int from, int to) {
+inline void shift_piece(Position& p, int piece, int from, int to, Changes& c) {
   const Bitboard bits = square_bb(from) | square_bb(to);
   p.piece_bb[piece] ^= bits;
   p.color_bb[piece_color(piece)] ^= bits;
   p.board[from] = NO_PIECE;
   p.board[to] = piece;
   if (is_king(piece)) p.king_square[piece_color(piece)] = to;
-  toggle_piece_keys(p, piece,
-                    Zobrist::piece_square[piece][from] ^ Zobrist::piece_square[piece][to]);
+  c.toggle(piece, Zobrist::piece_square[piece][from] ^ Zobrist::piece_square[piece][to]);
   if constexpr (Sums) {
-    p.mg_sum += EvalBase::piece_mg(piece, to) - EvalBase::piece_mg(piece, from);
-    p.eg_sum += EvalBase::piece_eg(piece, to) - EvalBase::piece_eg(piece, from);
+    c.mg += EvalBase::piece_mg(piece, to) - EvalBase::piece_mg(piece, from);
+    c.eg += EvalBase::piece_eg(piece, to) - EvalBase::piece_eg(piece, from);
   }
 }
 
@@ -127,6 +150,8 @@ constexpr RightsTables make_rights_tables() {
 }
 
 constexpr RightsTables RIGHTS_LOST = make_rights_tables();
+constexpr Bitboard CORNERS =
+    square_bb(SQ_A1) | square_bb(SQ_H1) | square_bb(SQ_A8) | square_bb(SQ_H8);
 
 // The rook's squares for a castling move of `color` whose king lands on
 // `king_to`: kingside when the king goes to the g-file square, else queenside.
@@ -138,27 +163,93 @@ inline RookHop castling_rook(Color color, int king_to) {
   return king_to == base + 6 ? RookHop{base + 7, base + 5} : RookHop{base, base + 3};
 }
 
+// Moves that touch more than one square pair or change a piece's kind.
+constexpr unsigned SPECIAL_MOVE_BITS =
+    MOVE_PROMOTION_MASK | MOVE_FLAG_EN_PASSANT | MOVE_FLAG_CASTLING;
+
+// What a move removed from the board: the captured piece (or NO_PIECE) and
+// the square it stood on.
+struct Capture {
+  int piece, square;
+};
+
+// The rarer board changes of make_move: promotion, en passant and castling,
+// with their key and sum changes applied (the full key's included). Kept out
+// of line so that the plain-move path stays small.
+[[gnu::noinline]] Capture make_special_move(Position& p, unsigned move) {
+  const int from = move_from(move), to = move_to(move), piece = move_piece(move);
+  const Color us = p.side;
+  Capture capture{NO_PIECE, to};
+  Changes c;
+  if (const int promotion = move_promotion(move)) {
+    if (p.board[to] != NO_PIECE) {
+      capture.piece = p.board[to];
+      take_piece<true>(p, capture.piece, to, c);
+    }
+    take_piece<true>(p, piece, from, c);
+    put_piece<true>(p, make_piece(us, promotion), to, c);
+    p.halfmove_clock = 0;
+  } else if (move & MOVE_FLAG_EN_PASSANT) {
+    capture.square = us == WHITE ? to - 8 : to + 8;
+    shift_piece<true>(p, piece, from, to, c);
+    if (p.board[capture.square] != NO_PIECE) {
+      capture.piece = p.board[capture.square];
+      take_piece<true>(p, capture.piece, capture.square, c);
+    }
+    p.halfmove_clock = 0;
+  } else {
+    shift_piece<true>(p, piece, from, to, c);
+    const RookHop rook = castling_rook(us, to);
+    const int own_rook = make_piece(us, ROOK);
+    if (p.board[rook.from] == own_rook) shift_piece<true>(p, own_rook, rook.from, rook.to, c);
+    p.halfmove_clock = clock_step(p.halfmove_clock, 1);
+  }
+  p.key ^= c.keys;
+  apply_piece_keys(p, c);
+  apply_sums(p, c);
+  return capture;
+}
+
+// Undoes the board changes of a promotion or castling move, with the pawn and
+// non-pawn keys (the caller sets the full key).
+[[gnu::noinline]] void unmake_special_move(Position& p, const Position::Undo& undo) {
+  Changes c;
+  if (undo.promotion != -1) {
+    take_piece<false>(p, p.board[undo.to], undo.to, c);
+    put_piece<false>(p, undo.piece, undo.from, c);
+  } else {
+    const Color us = undo.side;
+    shift_piece<false>(p, undo.piece, undo.to, undo.from, c);
+    const RookHop rook = castling_rook(us, undo.to);
+    const int own_rook = make_piece(us, ROOK);
+    if (p.board[rook.to] == own_rook) shift_piece<false>(p, own_rook, rook.to, rook.from, c);
+  }
+  if (undo.captured != NO_PIECE) put_piece<false>(p, undo.captured, undo.capture_square, c);
+  apply_piece_keys(p, c);
+}
+
 // The undo record of a move (or of a null move, with every move field -1):
-// the move's fields and the game state it overwrites.
-inline Position::Undo undo_record(const Position& p, unsigned move, int from, int to, int piece,
-                                  int promotion, int capture_square) {
-  return {.move = move,
-          .from = from,
-          .to = to,
-          .piece = piece,
-          .promotion = promotion,
-          .captured = NO_PIECE,
-          .capture_square = capture_square,
-          .castling_rights = p.castling_rights,
-          .ep_square = p.ep_square,
-          .halfmove_clock = p.halfmove_clock,
-          .fullmove_number = p.fullmove_number,
-          .plies_since_null = p.plies_since_null,
-          .mg_sum = p.mg_sum,
-          .eg_sum = p.eg_sum,
-          .phase_sum = p.phase_sum,
-          .side = p.side,
-          .is_null = move == MOVE_NONE};
+// the move's fields and the game state it overwrites, written into the
+// caller's record (the one it returns, so no copy is made).
+inline void fill_undo(Position::Undo& undo, const Position& p, unsigned move, int from, int to,
+                      int piece, int promotion) {
+  undo.move = move;
+  undo.from = from;
+  undo.to = to;
+  undo.piece = piece;
+  undo.promotion = promotion;
+  undo.captured = NO_PIECE;
+  undo.capture_square = to;
+  undo.castling_rights = p.castling_rights;
+  undo.ep_square = p.ep_square;
+  undo.halfmove_clock = p.halfmove_clock;
+  undo.fullmove_number = p.fullmove_number;
+  undo.plies_since_null = p.plies_since_null;
+  undo.mg_sum = p.mg_sum;
+  undo.eg_sum = p.eg_sum;
+  undo.phase_sum = p.phase_sum;
+  undo.side = p.side;
+  undo.is_null = move == MOVE_NONE;
 }
 
 // Both unmakes copy the saved game state back instead of recomputing it.
@@ -177,7 +268,10 @@ inline void restore_state(Position& p, const Position::Undo& undo) {
 // Placement edits the current position rather than reaching a new one: the
 // last history entry is the current position's key, so it follows the key
 // instead of growing the history.
-inline void sync_after_placement(Position& p) {
+inline void sync_after_placement(Position& p, const Changes& c) {
+  p.key ^= c.keys;
+  apply_piece_keys(p, c);
+  apply_sums(p, c);
   p.occupied = p.color_bb[WHITE] | p.color_bb[BLACK];
   if (!p.key_history.empty()) p.key_history.back() = p.key;
 }
@@ -237,16 +331,18 @@ void Position::clear() {
 
 void Position::set_piece_at_square(int piece, int square) {
   if (square < 0 || square > 63) return;
-  if (board[square] != NO_PIECE) take_piece<true>(*this, board[square], square);
+  Changes changes;
+  if (board[square] != NO_PIECE) take_piece<true>(*this, board[square], square, changes);
   // Anything but a piece index only clears the square.
-  if (piece >= 0 && piece < 12) put_piece<true>(*this, piece, square);
-  sync_after_placement(*this);
+  if (piece >= 0 && piece < 12) put_piece<true>(*this, piece, square, changes);
+  sync_after_placement(*this, changes);
 }
 
 void Position::remove_piece_at_square(int /*piece*/, int square) {
   if (square < 0 || square > 63 || board[square] == NO_PIECE) return;
-  take_piece<true>(*this, board[square], square);
-  sync_after_placement(*this);
+  Changes changes;
+  take_piece<true>(*this, board[square], square, changes);
+  sync_after_placement(*this, changes);
 }
 
 void Position::recompute_occupancies() {
@@ -271,103 +367,124 @@ void Position::recompute_occupancies() {
   key = Zobrist::compute_key(*this);
   pawn_key = Zobrist::compute_pawn_key(*this);
   non_pawn_key = Zobrist::compute_non_pawn_key(*this);
-  sync_after_placement(*this);
+  sync_after_placement(*this, Changes{});
 }
 
-Position::Undo Position::make_move(unsigned move) {
+// Without straight-line vectorisation: it would gather the saved fields into
+// vector registers to store the undo record, which costs more than the plain
+// stores it replaces.
+[[gnu::optimize("no-tree-slp-vectorize")]] Position::Undo Position::make_move(unsigned move) {
   const int from = move_from(move), to = move_to(move), piece = move_piece(move);
   const int promotion = move_promotion(move);
-  const Color us = side, them = ~us;
+  const Color us = side;
 
-  Undo undo = undo_record(*this, move, from, to, piece, promotion ? promotion : -1, to);
+  // The record is written first (the capture fields again last) and never
+  // read back: the compiler cannot tell it apart from this position's fields,
+  // so a store into it between reads of them would force reloads.
+  Undo undo;
+  fill_undo(undo, *this, move, from, to, piece, promotion ? promotion : -1);
+  // Compiler barrier: the fields just saved are read again from memory where
+  // needed instead of being kept in registers, and spilled, across the whole
+  // move.
+  asm volatile("" ::: "memory");
 
-  key ^= Zobrist::side_to_move;
-
-  if (promotion) {
-    if (board[to] != NO_PIECE) {
-      undo.captured = board[to];
-      take_piece<true>(*this, undo.captured, to);
+  Capture capture{NO_PIECE, to};
+  std::uint64_t new_key;
+  if (!(move & SPECIAL_MOVE_BITS)) [[likely]] {
+    // Plain move or capture: the key and sum changes gather in registers and
+    // are stored once.
+    Changes changes;
+    if (const int captured = board[to]; captured != NO_PIECE) {
+      capture.piece = captured;
+      take_piece<true>(*this, captured, to, changes);
     }
-    take_piece<true>(*this, piece, from);
-    put_piece<true>(*this, make_piece(us, promotion), to);
-    halfmove_clock = 0;
-  } else if (move & MOVE_FLAG_EN_PASSANT) {
-    const int capture_square = us == WHITE ? to - 8 : to + 8;
-    undo.capture_square = capture_square;
-    shift_piece<true>(*this, piece, from, to);
-    if (board[capture_square] != NO_PIECE) {
-      undo.captured = board[capture_square];
-      take_piece<true>(*this, undo.captured, capture_square);
-    }
-    halfmove_clock = 0;
-  } else if (move & MOVE_FLAG_CASTLING) {
-    shift_piece<true>(*this, piece, from, to);
-    const RookHop rook = castling_rook(us, to);
-    const int own_rook = make_piece(us, ROOK);
-    if (board[rook.from] == own_rook) shift_piece<true>(*this, own_rook, rook.from, rook.to);
-    halfmove_clock = clock_step(halfmove_clock, 1);
-  } else {
-    if (board[to] != NO_PIECE) {
-      undo.captured = board[to];
-      take_piece<true>(*this, undo.captured, to);
-    }
-    shift_piece<true>(*this, piece, from, to);
+    shift_piece<true>(*this, piece, from, to, changes);
+    apply_piece_keys(*this, changes);
+    apply_sums(*this, changes);
+    new_key = key ^ changes.keys;
     const bool resets = is_pawn(piece) || (move & MOVE_FLAG_CAPTURE);
     halfmove_clock = resets ? 0 : clock_step(halfmove_clock, 1);
+  } else {
+    capture = make_special_move(*this, move);
+    new_key = key;
   }
   occupied = color_bb[WHITE] | color_bb[BLACK];
+  new_key ^= Zobrist::side_to_move;
 
-  const unsigned old_rights = castling_rights;
-  castling_rights =
-      old_rights & ~unsigned(RIGHTS_LOST.on_move[piece][from] |
-                             RIGHTS_LOST.on_capture[undo.captured + 1][undo.capture_square]);
-
-  // The en-passant square is recorded only when the capture could really be
-  // made, so that unusable squares do not split positions in the hash.
-  const int old_ep = ep_square;
-  ep_square = NO_SQUARE;
-  const int rank_gap = rank_of(to) - rank_of(from);
-  if (is_pawn(piece) && !promotion && (rank_gap == 2 || rank_gap == -2)) {
-    const int candidate = (from + to) / 2;
-    if (has_legal_en_passant_capture(*this, candidate, them)) ep_square = candidate;
+  // Rights are lost only through a king move, a move from a corner or a
+  // capture on one; every other move (and a position without rights) skips
+  // the table reads.
+  const Bitboard corner_touched = (square_bb(from) | square_bb(capture.square)) & CORNERS;
+  if (const unsigned old_rights = castling_rights;
+      old_rights && (is_king(piece) || corner_touched)) {
+    const unsigned new_rights =
+        old_rights & ~unsigned(RIGHTS_LOST.on_move[piece][from] |
+                               RIGHTS_LOST.on_capture[capture.piece + 1][capture.square]);
+    if (new_rights != old_rights) {
+      castling_rights = new_rights;
+      new_key ^= castling_term(old_rights) ^ castling_term(new_rights);
+    }
   }
 
-  // Equal sets cancel, so the castling terms need no test.
-  key ^= castling_term(old_rights) ^ castling_term(castling_rights);
-  key ^= ep_terms(old_ep, ep_square);
+  if (const int old_ep = ep_square; old_ep != NO_SQUARE) {
+    new_key ^= Zobrist::ep_file[file_of(old_ep)];
+    ep_square = NO_SQUARE;
+  }
+  // The en-passant square is recorded only when the capture could really be
+  // made, so that unusable squares do not split positions in the hash.
+  if (is_pawn(piece) && !promotion) {
+    const int rank_gap = rank_of(to) - rank_of(from);
+    if (rank_gap == 2 || rank_gap == -2) {
+      const int candidate = (from + to) / 2;
+      // Most double pushes land beside no enemy pawn: skip the full test.
+      if ((pieces(~us, PAWN) & Attack::pawn_attacks(us, candidate)) &&
+          has_legal_en_passant_capture(*this, candidate, ~us)) {
+        ep_square = candidate;
+        new_key ^= Zobrist::ep_file[file_of(candidate)];
+      }
+    }
+  }
 
+  key = new_key;
   fullmove_number = clock_step(fullmove_number, us);
-  side = them;
+  side = ~us;
   ++plies_since_null;
-  key_history.push_back(key);
+  key_history.push_back(new_key);
+  undo.captured = capture.piece;
+  undo.capture_square = capture.square;
   return undo;
 }
 
 void Position::unmake_move(const Undo& undo) {
-  if (!key_history.empty()) key_history.pop_back();
-  key ^= Zobrist::side_to_move ^ ep_terms(ep_square, undo.ep_square);
-  key ^= castling_term(castling_rights) ^ castling_term(undo.castling_rights);
-
-  const Color us = undo.side;
-  if (undo.promotion != -1) {
-    take_piece<false>(*this, board[undo.to], undo.to);
-    put_piece<false>(*this, undo.piece, undo.from);
-  } else if (undo.move & MOVE_FLAG_CASTLING) {
-    shift_piece<false>(*this, undo.piece, undo.to, undo.from);
-    const RookHop rook = castling_rook(us, undo.to);
-    const int own_rook = make_piece(us, ROOK);
-    if (board[rook.to] == own_rook) shift_piece<false>(*this, own_rook, rook.to, rook.from);
+  // The full key comes from the history below, so only the pawn and
+  // non-pawn keys are restored by the pieces' terms.
+  if (!(undo.move & MOVE_FLAG_CASTLING) && undo.promotion == -1) [[likely]] {
+    Changes changes;
+    shift_piece<false>(*this, undo.piece, undo.to, undo.from, changes);
+    if (undo.captured != NO_PIECE)
+      put_piece<false>(*this, undo.captured, undo.capture_square, changes);
+    apply_piece_keys(*this, changes);
   } else {
-    shift_piece<false>(*this, undo.piece, undo.to, undo.from);
+    unmake_special_move(*this, undo);
   }
-  if (undo.captured != NO_PIECE) put_piece<false>(*this, undo.captured, undo.capture_square);
   occupied = color_bb[WHITE] | color_bb[BLACK];
-
   restore_state(*this, undo);
+
+  // Below the move's own entry the history holds the key the move was made
+  // from; a history too short for that (only after misuse of the history)
+  // falls back to the definition.
+  if (key_history.size() >= 2) [[likely]] {
+    key_history.pop_back();
+    key = key_history.back();
+  } else {
+    key_history.clear();
+    key = Zobrist::compute_key(*this);
+  }
 }
 
 Position::Undo Position::make_null_move() {
-  const Undo undo = undo_record(*this, MOVE_NONE, NO_SQUARE, NO_SQUARE, NO_PIECE, -1, NO_SQUARE);
+  Undo undo;
+  fill_undo(undo, *this, MOVE_NONE, NO_SQUARE, NO_SQUARE, NO_PIECE, -1);
 
   key ^= ep_terms(ep_square, NO_SQUARE);
   ep_square = NO_SQUARE;

@@ -3,6 +3,8 @@
 // legal filter only has to look at king moves and en-passant captures.
 #include "movegen/movegen.h"
 
+#include <type_traits>
+
 #include "movegen/attack.h"
 #include "movegen/pext.h"
 
@@ -14,6 +16,55 @@ struct VectorSink {
   std::vector<unsigned>& moves;
   void add(unsigned move) { moves.push_back(move); }
 };
+
+// Makes the move and reports whether the mover's king is then safe.
+bool leaves_king_safe(Position& position, unsigned move) {
+  const Color us = position.side;
+  const Position::Undo undo = position.make_move(move);
+  const bool safe = !position.in_check(us);
+  position.unmake_move(undo);
+  return safe;
+}
+
+// A king step (not castling) is legal when its destination is not attacked
+// once the king has left its square, so that it cannot hide behind itself on
+// a slider's line.
+bool king_step_is_safe(const Position& position, const GenerationContext& ctx, int to) {
+  return !position.attackers_to(to, ctx.them, ctx.occupied ^ square_bb(ctx.king_square));
+}
+
+// Legal generation: a growable array that takes only legal moves. Evasion and
+// pin filtering already vouch for everything but king steps and en passant,
+// which are tested as they are emitted; the order is that of generation.
+struct LegalVectorSink {
+  std::vector<unsigned>& moves;
+  Position& position;
+  const GenerationContext& ctx;
+  void add(unsigned move) { moves.push_back(move); }
+};
+
+template <class Sink>
+constexpr bool TESTS_LEGALITY = std::is_same_v<Sink, LegalVectorSink>;
+
+// En passant removes a second piece from the board, so only making it tells
+// whether it exposes the king.
+template <class Sink>
+void add_en_passant(Sink& sink, unsigned move) {
+  if constexpr (TESTS_LEGALITY<Sink>)
+    if (!leaves_king_safe(sink.position, move)) return;
+  sink.add(move);
+}
+
+template <class Sink>
+Bitboard legal_king_destinations(const Sink& sink, Bitboard destinations) {
+  if constexpr (TESTS_LEGALITY<Sink>) {
+    for (Bitboard candidates = destinations; candidates;) {
+      const int to = pop_lsb(candidates);
+      if (!king_step_is_safe(sink.position, sink.ctx, to)) destinations ^= square_bb(to);
+    }
+  }
+  return destinations;
+}
 
 constexpr int PROMOTION_ORDER[4] = {QUEEN, ROOK, BISHOP, KNIGHT};
 
@@ -95,7 +146,8 @@ void generate_pawn_moves(const Position& position, const GenerationContext& ctx,
       // Not filtered by the evasion mask: the pawn it removes may be the checker.
       const int ep = position.ep_square;
       if (ep != NO_SQUARE && (attacks & ray & square_bb(ep)))
-        sink.add(make_move_value(from, ep, PIECE, 0, MOVE_FLAG_CAPTURE | MOVE_FLAG_EN_PASSANT));
+        add_en_passant(
+            sink, make_move_value(from, ep, PIECE, 0, MOVE_FLAG_CAPTURE | MOVE_FLAG_EN_PASSANT));
     }
   }
 }
@@ -157,6 +209,7 @@ void generate_for(const Position& position, const GenerationContext& ctx, Sink& 
     Bitboard destinations = Attack::kingAttacks[ctx.king_square] & ~ctx.own;
     if constexpr (Type == GEN_NOISY) destinations &= ctx.enemy;
     if constexpr (Type == GEN_QUIETS) destinations &= ~ctx.occupied;
+    destinations = legal_king_destinations(sink, destinations);
     emit_destinations(sink, ctx.king_square, make_piece(Us, KING), destinations, ctx.enemy);
   }
   if constexpr (Type != GEN_NOISY)
@@ -182,40 +235,21 @@ void generate(const Position& position, const GenerationContext& ctx, Generation
   }
 }
 
-// Makes the move and reports whether the mover's king is then safe.
-bool leaves_king_safe(Position& position, unsigned move) {
-  const Color us = position.side;
-  const Position::Undo undo = position.make_move(move);
-  const bool safe = !position.in_check(us);
-  position.unmake_move(undo);
-  return safe;
-}
-
-// Legality of a generated move. Evasion and pin filtering already vouch for
-// every pawn, knight, bishop, rook and queen move except en passant (which
-// removes a second piece from the board); castling was generated only through
-// unattacked squares. A king move is legal when its destination is not
-// attacked once the king has left its square (so that it cannot hide behind
-// itself on a slider's line). En passant is tested by making it.
+// Legality of a generated move, by the tests the legal sink applies while
+// generating: castling was generated only through unattacked squares.
 bool is_generated_move_legal(Position& position, unsigned move, const GenerationContext& ctx) {
-  const int from = move_from(move);
-  if (from == ctx.king_square) {
-    if (move_is_castling(move)) return true;
-    return !position.attackers_to(move_to(move), ctx.them, ctx.occupied ^ square_bb(from));
-  }
+  if (move_from(move) == ctx.king_square)
+    return move_is_castling(move) || king_step_is_safe(position, ctx, move_to(move));
   if (move_is_en_passant(move)) return leaves_king_safe(position, move);
   return true;
 }
 
 bool is_last_rank(Color us, int square) { return rank_of(square) == (us == WHITE ? 7 : 0); }
 
-// GEN_ALL into a cleared vector, leaving the context it used in ctx.
-void generate_all_into(Position& position, std::vector<unsigned>& moves, GenerationContext& ctx) {
+// Empties a move list and gives it room for a typical position's moves.
+void prepare_vector(std::vector<unsigned>& moves) {
   moves.clear();
   if (moves.capacity() < 128) moves.reserve(128);
-  prepare_generation_context(position, ctx);
-  VectorSink sink{moves};
-  generate(position, ctx, GEN_ALL, sink);
 }
 
 }  // namespace
@@ -268,17 +302,18 @@ std::size_t generate_pseudo_legal(Position& position, unsigned* moves, std::size
 
 void generate_pseudo_legal(Position& position, std::vector<unsigned>& moves) {
   GenerationContext ctx;
-  generate_all_into(position, moves, ctx);
+  prepare_vector(moves);
+  prepare_generation_context(position, ctx);
+  VectorSink sink{moves};
+  generate(position, ctx, GEN_ALL, sink);
 }
 
 void generate_legal(Position& position, std::vector<unsigned>& moves) {
   GenerationContext ctx;
-  generate_all_into(position, moves, ctx);
-  // Filter in place: the kept moves stay in generation order.
-  std::size_t kept = 0;
-  for (const unsigned move : moves)
-    if (is_generated_move_legal(position, move, ctx)) moves[kept++] = move;
-  moves.resize(kept);
+  prepare_vector(moves);
+  prepare_generation_context(position, ctx);
+  LegalVectorSink sink{moves, position, ctx};
+  generate(position, ctx, GEN_ALL, sink);
 }
 
 bool is_pseudo_legal(Position& position, unsigned move, const GenerationContext& ctx) {
