@@ -66,7 +66,7 @@ int bench_depth() {
     const int depth = std::atoi(text);
     if (depth > 0) return depth;
   }
-  return 12;
+  return 13;
 }
 
 }  // namespace
