@@ -115,7 +115,10 @@ TEST_F(MoveHeuristics, CapturesAndSpecialMoves) {
   update_move_heuristics(position, *ctx, 4, WHITE, capture, 20, false, nullptr, 0);
   EXPECT_EQ(captureHistory[index], 0);
   update_move_heuristics(position, *ctx, 4, WHITE, capture, 20, true, nullptr, 0);
-  EXPECT_EQ(captureHistory[index], 9000);
+  EXPECT_EQ(captureHistory[index], 16 * 20 * 24);
+  new_game();
+  update_move_heuristics(position, *ctx, 4, WHITE, capture, 30, true, nullptr, 0);
+  EXPECT_EQ(captureHistory[index], 9000);  // 16 x 30 x 34 is capped
   EXPECT_EQ(index, ((WHITE * 6 + PAWN) * 64 + move_to(capture)) * 6 + PAWN);
 
   std::int32_t before[2 * 64 * 64];
