@@ -7,6 +7,10 @@
 #include <new>
 #include <utility>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "search/score.h"
 
 namespace TT {
@@ -26,8 +30,30 @@ std::uint64_t tableEntries = 0;
 std::uint64_t allocatedMb = 0;
 std::uint8_t currentAge = 1;
 
+// Asks the kernel to back the table with huge pages where it can: a probe then
+// costs one cache miss instead of a cache miss and a page-table walk. Only the
+// whole pages inside the block are advised; without the facility it is a no-op.
+void advise_huge_pages(void* block, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t PAGE = 4096;
+  const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + PAGE - 1) & ~(PAGE - 1);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(PAGE - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
+// The advice must come before the pages are first touched, so the buckets are
+// zeroed here rather than by the allocation.
 std::unique_ptr<Bucket[]> default_allocate(std::size_t count) {
-  return std::unique_ptr<Bucket[]>(new (std::nothrow) Bucket[count]());
+  std::unique_ptr<Bucket[]> buckets(new (std::nothrow) Bucket[count]);
+  if (buckets) {
+    advise_huge_pages(buckets.get(), count * sizeof(Bucket));
+    std::memset(static_cast<void*>(buckets.get()), 0, count * sizeof(Bucket));
+  }
+  return buckets;
 }
 Allocator allocateHook = default_allocate;
 
