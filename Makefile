@@ -4,7 +4,11 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: build run test bench deps test-deps clean
+# Seconds each fuzz target runs for in "make fuzz"; FUZZ_BUILD_DIR is its build.
+FUZZ_SECONDS ?= 60
+FUZZ_BUILD_DIR ?= build-fuzz
+
+.PHONY: build run test bench deps test-deps fuzz fuzz-deps clean
 
 # Installs the compiler and CMake from Debian's archive when they are missing.
 deps:
@@ -17,6 +21,13 @@ test-deps: deps
 	@test -f /usr/include/gtest/gtest.h || \
 	  { echo "Installing GoogleTest (apt-get)..."; \
 	    apt-get update -qq && apt-get install -y -qq libgtest-dev; }
+
+# clang and its libFuzzer runtime, for the fuzz targets.
+fuzz-deps: deps
+	@echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' | \
+	  clang++ -x c++ -fsanitize=fuzzer,address,undefined - -o /dev/null 2>/dev/null || \
+	  { echo "Installing clang and its fuzzer runtime (apt-get)..."; \
+	    apt-get update -qq && apt-get install -y -qq clang libclang-rt-dev; }
 
 $(BUILD_DIR)/CMakeCache.txt:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -33,6 +44,15 @@ test: test-deps $(BUILD_DIR)/CMakeCache.txt
 
 bench: build
 	./$(BUILD_DIR)/quorvanta-bench
+
+# The fuzz targets under AddressSanitizer and UndefinedBehaviorSanitizer, each
+# run for FUZZ_SECONDS (fuzz/run).
+fuzz: fuzz-deps
+	cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
+	  -DQUORVANTA_FUZZ=ON -DQUORVANTA_TESTS=OFF -DQUORVANTA_SANITIZE=address,undefined \
+	  -DCMAKE_CXX_FLAGS=-fno-sanitize-recover=all
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target fuzzers
+	fuzz/run $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD_DIR)

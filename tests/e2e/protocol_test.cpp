@@ -5,32 +5,11 @@
 #include <random>
 
 #include "e2e/engine_process.h"
+#include "e2e/uci_output.h"
 
 namespace {
 
-const std::vector<std::string> UCI_BLOCK = {
-    "id name Quorvanta 3.4",
-    "id author The Quorvanta developers",
-    "id country Switzerland",
-    "option name Hash type spin default 64 min 1 max 4096",
-    "option name MultiPV type spin default 1 min 1 max 8",
-    "option name Contempt type spin default 0 min -100 max 100",
-    "option name Move Overhead type spin default 30 min 0 max 5000",
-    "option name Minimum Thinking Time type spin default 20 min 0 max 5000",
-    "option name Slow Mover type spin default 100 min 10 max 500",
-    "option name SeeCaptureMargin type spin default 32 min 0 max 200",
-    "option name SeeCaptureDepth type spin default 6 min 0 max 12",
-    "option name SeeQuietMargin type spin default 40 min 0 max 400",
-    "option name SeeQuietDepth type spin default 10 min 0 max 12",
-    "option name SeeEndgameGuard type spin default 0 min 0 max 32",
-    "option name SeeCaptHistDiv type spin default 512 min 0 max 4096",
-    "option name SeeQuietHistDiv type spin default 512 min 0 max 4096",
-    "option name CorrPawnWeight type spin default 2 min 0 max 8",
-    "option name CorrNonPawnWeight type spin default 1 min 0 max 8",
-    "option name CorrContWeight type spin default 1 min 0 max 8",
-    "option name CorrWeightScale type spin default 2 min 1 max 8",
-    "uciok",
-};
+const std::vector<std::string>& UCI_BLOCK = UciOutput::IDENTIFICATION;
 
 TEST(Protocol, UciPrintsTheIdentificationBlockEachTime) {
   EngineProcess engine;
