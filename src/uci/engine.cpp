@@ -17,10 +17,12 @@ constexpr std::size_t MAX_LINE_LENGTH = 1 << 24;
 
 // Reads one line up to a line feed (removed; nothing else is trimmed). A last
 // line without a line feed still counts. Returns false at the end of input.
-bool read_line(std::istream& in, std::string& line) {
+// A line longer than MAX_LINE_LENGTH comes back empty with `too_long` set.
+bool read_line(std::istream& in, std::string& line, bool& too_long) {
   std::streambuf* buffer = in.rdbuf();
   line.clear();
-  bool read_any = false, too_long = false;
+  too_long = false;
+  bool read_any = false;
   for (;;) {
     const int c = buffer->sbumpc();
     if (c == std::char_traits<char>::eof()) break;
@@ -81,8 +83,15 @@ UciEngine::~UciEngine() { cancel_search_and_wait(); }
 
 void UciEngine::run(std::istream& in) {
   std::string line;
-  while (read_line(in, line))
+  bool too_long = false;
+  while (read_line(in, line, too_long)) {
+    if (too_long) {
+      send_line("info string ignored an input line of more than " +
+                std::to_string(MAX_LINE_LENGTH) + " bytes");
+      continue;
+    }
     if (!handle_line(line)) break;
+  }
   cancel_search_and_wait();
 }
 

@@ -75,3 +75,41 @@ TEST(PositionCommand, MovesCarryTheGameHistoryForRepetitions) {
 }
 
 }  // namespace
+
+namespace {
+
+// Knights out and back: after n rounds the start position again, with the
+// fifty-move counter at 4 n plies and the position seen n + 1 times.
+std::string knight_rounds(int rounds) {
+  std::string moves;
+  for (int i = 0; i < rounds; ++i) moves += " g1f3 g8f6 f3g1 f6g8";
+  return moves;
+}
+
+TEST(PositionCommand, LongGamesInOneCommand) {
+  struct Case {
+    int rounds;
+    std::string fen;
+  };
+  const Case cases[] = {
+      // A thousand moves.
+      {500, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 2000 1001"},
+      // A line of a megabyte.
+      {50000, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 200000 100001"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rounds);
+    EngineFixture engine;
+    const std::string command = "position startpos moves" + knight_rounds(c.rounds);
+    EXPECT_TRUE(engine.command(command).empty());
+    EXPECT_EQ(engine.fen(), c.fen);
+    EXPECT_EQ(engine.engine.current_position().key_history.size(), std::size_t(4 * c.rounds + 1));
+    EXPECT_EQ(engine.engine.current_position().repetition_count(), c.rounds + 1);
+    // A bad last move still leaves the position as it was.
+    EXPECT_EQ(engine.command(command + " e2e5"),
+              std::vector<std::string>{"info string illegal move in position command"});
+    EXPECT_EQ(engine.fen(), c.fen);
+  }
+}
+
+}  // namespace
