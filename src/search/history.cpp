@@ -89,10 +89,12 @@ void init_search() {
   searchStateReady = true;
 }
 
+std::uint64_t pawn_hash_mb_for(std::uint64_t mb) { return mb < 8 ? 1 : mb / 8; }
+
 std::uint64_t set_hash_size_mb(std::uint64_t mb) {
   init_search();
   const std::uint64_t in_use = TT::init_tt(mb);
-  PawnHash::init(mb < 8 ? 1 : mb / 8);
+  PawnHash::init(pawn_hash_mb_for(mb));
   return in_use;
 }
 

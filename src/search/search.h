@@ -23,6 +23,8 @@ void init_search();
 // eighth of that (at least 1). Returns the transposition-table size actually
 // in use, which is smaller than asked when the memory could not be had.
 std::uint64_t set_hash_size_mb(std::uint64_t mb);
+// The pawn-hash size set_hash_size_mb asks for alongside `mb` megabytes.
+std::uint64_t pawn_hash_mb_for(std::uint64_t mb);
 // Empties the learning tables, the transposition table and the pawn hash.
 void new_game();
 

@@ -174,10 +174,19 @@ void UciEngine::handle_uci() {
 }
 
 void UciEngine::apply_hash_size() {
-  const std::uint64_t in_use = Search::set_hash_size_mb(std::uint64_t(hash_mb));
-  if (in_use < std::uint64_t(hash_mb))
-    send_line("info string could not allocate " + std::to_string(hash_mb) +
-              " MB for the hash table, using " + std::to_string(in_use) + " MB");
+  const std::uint64_t wanted = std::uint64_t(hash_mb);
+  const std::uint64_t in_use = Search::set_hash_size_mb(wanted);
+  const std::uint64_t pawn_wanted = Search::pawn_hash_mb_for(wanted);
+  const std::uint64_t pawn_in_use = PawnHash::size_mb();
+  // Both shortfalls, if any, in one line.
+  std::string text;
+  if (in_use < wanted)
+    text = "could not allocate " + std::to_string(wanted) + " MB for the hash table, using " +
+           std::to_string(in_use) + " MB";
+  if (pawn_in_use < pawn_wanted)
+    text += (text.empty() ? "could not allocate " : ", and ") + std::to_string(pawn_wanted) +
+            " MB for the pawn hash, using " + std::to_string(pawn_in_use) + " MB";
+  if (!text.empty()) send_line("info string " + text);
 }
 
 void UciEngine::handle_ucinewgame() {
