@@ -100,6 +100,8 @@ bool UciEngine::handle_line(const std::string& line) {
     handle_ucinewgame();
   else if (word == "position")
     handle_position(line);
+  else if (word == "setoption")
+    handle_setoption(line);
   else if (word == "stop")
     handle_stop();
   else if (word == "quit") {

@@ -14,6 +14,7 @@
 
 #include "board/position.h"
 #include "eval/pawnhash.h"
+#include "uci/timeman.h"
 
 // Sets `position` to the standard start position; false with `error` filled
 // if that fails.
@@ -49,12 +50,16 @@ class UciEngine {
   bool search_thread_exists() const { return search_thread.joinable(); }
 
   const Position& current_position() const { return position; }
+  int hash_size_mb() const { return hash_mb; }
+  int multipv_lines() const { return multipv; }
+  const TimeMan::Options& time_settings() const { return time_options; }
 
   std::mutex output_mutex;
 
  private:
   void handle_uci();
   void handle_position(const std::string& line);
+  void handle_setoption(const std::string& line);
   void handle_ucinewgame();
   void handle_stop();
   void handle_perft(std::istringstream& args);
@@ -72,6 +77,7 @@ class UciEngine {
   std::atomic<std::uint64_t> search_generation{0};
   int hash_mb = 64;
   int multipv = 1;
+  TimeMan::Options time_options;
   // The diagnostics evaluate on the main thread while a search may run on the
   // search thread, so they probe a pawn table of their own.
   PawnHash::Table diagnostics_pawn_table;
