@@ -11,6 +11,28 @@
 #include "board/move.h"
 #include "board/types.h"
 
+// The keys of the positions of a game, oldest first. A copy gets room for a
+// whole search line beyond its entries, so the pushes of make_move never
+// reallocate while a copied position is searched.
+struct KeyHistory : std::vector<std::uint64_t> {
+  static constexpr std::size_t SPARE = 256;
+
+  KeyHistory() = default;
+  KeyHistory(const KeyHistory& other) : std::vector<std::uint64_t>() { copy_from(other); }
+  KeyHistory& operator=(const KeyHistory& other) {
+    if (this != &other) copy_from(other);
+    return *this;
+  }
+  KeyHistory(KeyHistory&&) noexcept = default;
+  KeyHistory& operator=(KeyHistory&&) noexcept = default;
+
+ private:
+  void copy_from(const KeyHistory& other) {
+    reserve(other.size() + SPARE);
+    assign(other.begin(), other.end());
+  }
+};
+
 class Position {
  public:
   // The record make_move / make_null_move return and the matching unmake
@@ -52,7 +74,7 @@ class Position {
   int mg_sum;
   int eg_sum;
   int phase_sum;
-  std::vector<std::uint64_t> key_history;  // oldest first; last entry == key
+  KeyHistory key_history;  // oldest first; last entry == key
 
   Position();
   void clear();

@@ -9,3 +9,7 @@ void run_perft_bench();
 // Full static evaluations over a fixed, varied set of positions, with the
 // pawn hash warm and cold: evaluations per second and nanoseconds each.
 void run_eval_bench();
+
+// Fixed-depth searches of a varied position set: nodes per position, total
+// nodes, time and nodes per second, and the total as the search signature.
+void run_search_bench();

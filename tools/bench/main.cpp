@@ -6,6 +6,7 @@
 #include "bench.h"
 #include "movegen/attack.h"
 #include "movegen/pext.h"
+#include "search/search.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ struct Mode {
 constexpr Mode MODES[] = {
     {"perft", run_perft_bench},
     {"eval", run_eval_bench},
+    {"search", run_search_bench},
 };
 
 const Mode* find_mode(const char* name) {
@@ -39,6 +41,7 @@ int main(int argc, char** argv) {
 
   Attack::init_attacks();
   PEXT::init();
+  Search::init_search();
 
   if (argc == 1) {
     for (const Mode& mode : MODES) mode.run();
