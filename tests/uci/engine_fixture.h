@@ -14,7 +14,11 @@ class EngineFixture {
  public:
   EngineFixture() : engine(out) {}
 
-  // Runs one command line and returns the lines it printed.
+  // Runs one command line; what it prints (and what a search it starts
+  // prints) stays for take_output or wait_for.
+  void send(const std::string& line) { engine.handle_line(line); }
+
+  // Runs one command line and returns the lines printed so far.
   std::vector<std::string> command(const std::string& line) {
     engine.handle_line(line);
     return take_output();

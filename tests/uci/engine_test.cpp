@@ -70,7 +70,7 @@ TEST(EngineSearchThread, OptionsOtherThanHashAndDiagnosticsLeaveTheSearchRunning
   start_fake_search(engine.engine);
   for (const char* command :
        {"setoption name MultiPV value 2", "setoption name Slow Mover value 50",
-        "setoption name Contempt value 10", "d", "eval", "evaltrace"}) {
+        "setoption name Contempt value 0", "d", "eval", "evaltrace"}) {
     SCOPED_TRACE(command);
     engine.command(command);
     EXPECT_TRUE(engine.engine.search_thread_exists());

@@ -11,6 +11,7 @@ namespace {
 
 constexpr const char* STALEMATE_FEN = "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1";
 constexpr const char* CHECKMATE_FEN = "7k/6Q1/6K1/8/8/8/8/8 b - - 0 1";
+constexpr const char* MATE_IN_ONE_FEN = "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1";
 constexpr int MAX = 2147483647;
 
 TimeMan::UciLimits read(const std::string& words) {
@@ -182,7 +183,7 @@ bool is_legal_bestmove(const std::string& line, const std::string& fen_text) {
 TEST(EngineGo, PrintsOneLegalBestMove) {
   EngineFixture engine;
   engine.command("position startpos");
-  engine.command("go depth 2");
+  engine.send("go depth 2");
   const std::vector<std::string> lines = engine.wait_for("bestmove");
   ASSERT_FALSE(lines.empty());
   EXPECT_TRUE(is_legal_bestmove(lines.back(), fen::START_FEN)) << lines.back();
@@ -192,14 +193,20 @@ TEST(EngineGo, PrintsOneLegalBestMove) {
   EXPECT_FALSE(engine.engine.search_thread_exists());
 }
 
-TEST(EngineGo, StalemateAnswersWithANullMove) {
+TEST(EngineGo, CheckmateAndStalemateAnswerWithANullMove) {
+  const std::pair<const char*, const char*> cases[] = {
+      {CHECKMATE_FEN,
+       "info depth 0 seldepth 0 multipv 1 score mate 0 nodes 0 time 0 nps 0 hashfull 0"},
+      {STALEMATE_FEN,
+       "info depth 0 seldepth 0 multipv 1 score cp 0 nodes 0 time 0 nps 0 hashfull 0"},
+  };
   EngineFixture engine;
-  engine.command(std::string("position fen ") + STALEMATE_FEN);
-  engine.command("go");
-  EXPECT_EQ(engine.wait_for("bestmove"),
-            (std::vector<std::string>{
-                "info depth 0 seldepth 0 multipv 1 score cp 0 nodes 0 time 0 nps 0 hashfull 0",
-                "bestmove 0000"}));
+  for (const auto& [fen_text, info] : cases) {
+    SCOPED_TRACE(fen_text);
+    engine.command(std::string("position fen ") + fen_text);
+    engine.send("go wtime 1000 btime 1000");
+    EXPECT_EQ(engine.wait_for("bestmove"), (std::vector<std::string>{info, "bestmove 0000"}));
+  }
 }
 
 // After "go infinite" the bestmove waits for "stop" even when the search has
@@ -213,6 +220,11 @@ TEST(EngineGo, InfiniteHoldsTheBestMoveUntilStop) {
   };
   const Case cases[] = {
       {fen::START_FEN, "go infinite depth 1", {}},
+      // Ends by itself at depth 64 within milliseconds.
+      {MATE_IN_ONE_FEN, "go infinite", {}},
+      {CHECKMATE_FEN,
+       "go infinite",
+       {"info depth 0 seldepth 0 multipv 1 score mate 0 nodes 0 time 0 nps 0 hashfull 0"}},
       {STALEMATE_FEN,
        "go infinite",
        {"info depth 0 seldepth 0 multipv 1 score cp 0 nodes 0 time 0 nps 0 hashfull 0"}},
@@ -221,7 +233,7 @@ TEST(EngineGo, InfiniteHoldsTheBestMoveUntilStop) {
     SCOPED_TRACE(c.go);
     EngineFixture engine;
     engine.command(std::string("position fen ") + c.fen);
-    engine.command(c.go);
+    engine.send(c.go);
     // Long enough for a depth-1 search to end by itself.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const std::vector<std::string> before = engine.take_output();
@@ -254,7 +266,10 @@ TEST(EngineGo, AHeldSearchIsCancelledSilently) {
     // Only a new search may still print, and only after its own "stop".
     const std::vector<std::string> rest = engine.command("stop");
     const bool new_search = std::string(command).rfind("go", 0) == 0;
-    EXPECT_EQ(rest.size(), new_search ? 1u : 0u);
+    const auto bestmoves = std::count_if(rest.begin(), rest.end(), [](const std::string& line) {
+      return line.rfind("bestmove", 0) == 0;
+    });
+    EXPECT_EQ(bestmoves, new_search ? 1 : 0);
     EXPECT_FALSE(engine.engine.search_thread_exists());
   }
 }

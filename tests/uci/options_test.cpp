@@ -2,6 +2,7 @@
 // commands on one engine, each row with the option values it must leave.
 #include <gtest/gtest.h>
 
+#include "search/history.h"
 #include "search/tt.h"
 #include "uci/engine_fixture.h"
 
@@ -69,8 +70,6 @@ const OptionStep OPTION_SCRIPT[] = {
     {"setoption name Minimum Thinking Time value 7000", 16, 0, 2, 100, 5000, 250, {}},
     {"setoption name Minimum Thinking Time value x", 16, 0, 2, 100, 5000, 250, {}},
     {"setoption name Minimum Thinking Time value 50", 16, 0, 2, 100, 50, 250, {}},
-    {"setoption name Contempt value 500", 16, 0, 2, 100, 50, 250, {}},
-    {"setoption name SeeQuietDepth value x", 16, 0, 2, 100, 50, 250, {}},
     {"setoption name NoSuchOption value 1", 16, 0, 2, 100, 50, 250, {}},
 };
 
@@ -91,6 +90,48 @@ TEST(SetOption, Script) {
   }
   TT::set_allocator(nullptr);
   TT::init_tt(1);
+}
+
+// The twelve search parameters reach the search module by name, unclamped,
+// with 0 for a value that is not a number.
+TEST(SetOption, SearchParametersPassUnclamped) {
+  struct Case {
+    const char* name;
+    std::atomic<int>* parameter;
+    int default_value;
+  };
+  const Case parameters[] = {
+      {"Contempt", &Search::g_contempt, 0},
+      {"SeeCaptureMargin", &Search::g_seeCaptureMargin, 32},
+      {"SeeCaptureDepth", &Search::g_seeCaptureDepth, 6},
+      {"SeeQuietMargin", &Search::g_seeQuietMargin, 40},
+      {"SeeQuietDepth", &Search::g_seeQuietDepth, 10},
+      {"SeeEndgameGuard", &Search::g_seeEndgameGuard, 0},
+      {"SeeCaptHistDiv", &Search::g_seeCaptHistDiv, 512},
+      {"SeeQuietHistDiv", &Search::g_seeQuietHistDiv, 512},
+      {"CorrPawnWeight", &Search::g_corrPawnWeight, 2},
+      {"CorrNonPawnWeight", &Search::g_corrNonPawnWeight, 1},
+      {"CorrContWeight", &Search::g_corrContWeight, 1},
+      {"CorrWeightScale", &Search::g_corrWeightScale, 2},
+  };
+  const std::pair<const char*, int> values[] = {
+      {"500", 500}, {"-2147483648", -2147483648}, {"x", 0}, {"", 0}, {" 7 8", 7}};
+  EngineFixture engine;
+  for (const Case& p : parameters) {
+    SCOPED_TRACE(p.name);
+    for (const auto& [text, expected] : values) {
+      EXPECT_TRUE(
+          engine.command(std::string("setoption name ") + p.name + " value " + text).empty());
+      EXPECT_EQ(p.parameter->load(), expected) << text;
+    }
+    // Case and spelling matter.
+    for (const char* other : {"x value 3", " x value 3", "s value 3"}) {
+      engine.command(std::string("setoption name ") + p.name + other);
+      EXPECT_EQ(p.parameter->load(), 7) << other;
+    }
+    engine.command(std::string("setoption name ") + p.name + " value " +
+                   std::to_string(p.default_value));
+  }
 }
 
 TEST(SetOption, UcinewgameKeepsTheOptions) {
