@@ -275,3 +275,35 @@ TEST(EngineGo, AHeldSearchIsCancelledSilently) {
 }
 
 }  // namespace
+
+namespace {
+
+// Run under ThreadSanitizer: the diagnostics, "isready" and the search
+// parameters are used on the main thread while the real search runs.
+TEST(EngineGo, DiagnosticsAndParametersBesideARunningSearch) {
+  EngineFixture engine;
+  engine.command("position fen r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8");
+  const std::vector<std::string> eval = engine.command("eval");
+  const std::vector<std::string> trace = engine.command("evaltrace");
+  engine.send("go infinite");
+  for (int round = 0; round < 20; ++round) {
+    engine.send("eval");
+    engine.send("evaltrace");
+    engine.send("setoption name Contempt value " + std::to_string(round % 2 * 10));
+    engine.send("setoption name SeeQuietMargin value " + std::to_string(40 + round % 2));
+    engine.send("isready");
+    std::vector<std::string> lines = engine.wait_for("readyok");
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const std::string& line) { return line.rfind("info ", 0) == 0; }),
+                lines.end());
+    ASSERT_EQ(lines.size(), 1 + trace.size() + 1);
+    EXPECT_EQ(lines[0], eval[0]);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end() - 1), trace);
+  }
+  engine.send("stop");
+  EXPECT_EQ(engine.wait_for("bestmove").back().rfind("bestmove ", 0), 0u);
+  engine.command("setoption name Contempt value 0");
+  engine.command("setoption name SeeQuietMargin value 40");
+}
+
+}  // namespace
