@@ -44,13 +44,18 @@ inline int phase_of(int piece) { return EvalBase::PHASE_VALUE[piece - 6 * piece_
 // test would only cost time here.
 
 // A piece's key terms go into the full key and into exactly one of the pawn
-// and non-pawn keys; the mask (all ones for a pawn) picks which without a
-// branch, which a random mix of pawn and piece moves would mispredict.
+// and non-pawn keys, chosen by address so that no branch (which a random mix
+// of pawn and piece moves would mispredict) is needed.
 inline std::uint64_t toggle_keys(Position& p, int piece, std::uint64_t terms) {
-  const std::uint64_t pawn = std::uint64_t(0) - std::uint64_t(is_pawn(piece));
-  p.pawn_key ^= terms & pawn;
-  p.non_pawn_key ^= terms & ~pawn;
+  std::uint64_t* const target = is_pawn(piece) ? &p.pawn_key : &p.non_pawn_key;
+  *target ^= terms;
   return terms;
+}
+
+// Adds a packed middlegame and endgame change to the two sums.
+inline void add_values(Position& p, std::int64_t packed) {
+  p.mg_sum += EvalBase::packed_mg(packed);
+  p.eg_sum += EvalBase::packed_eg(packed);
 }
 
 template <bool Sums>
@@ -62,8 +67,7 @@ inline std::uint64_t put_piece(Position& p, int piece, int square) {
   ++p.piece_count[piece];
   if (is_king(piece)) p.king_square[piece_color(piece)] = square;
   if constexpr (Sums) {
-    p.mg_sum += EvalBase::piece_mg(piece, square);
-    p.eg_sum += EvalBase::piece_eg(piece, square);
+    add_values(p, EvalBase::piece_mg_eg(piece, square));
     p.phase_sum += phase_of(piece);
   }
   return toggle_keys(p, piece, Zobrist::piece_square[piece][square]);
@@ -80,8 +84,7 @@ inline std::uint64_t take_piece(Position& p, int piece, int square) {
   if (is_king(piece)) [[unlikely]]
     p.king_square[piece_color(piece)] = NO_SQUARE;
   if constexpr (Sums) {
-    p.mg_sum -= EvalBase::piece_mg(piece, square);
-    p.eg_sum -= EvalBase::piece_eg(piece, square);
+    add_values(p, -EvalBase::piece_mg_eg(piece, square));
     p.phase_sum -= phase_of(piece);
   }
   return toggle_keys(p, piece, Zobrist::piece_square[piece][square]);
@@ -97,8 +100,7 @@ inline std::uint64_t shift_piece(Position& p, int piece, int from, int to) {
   p.board[to] = piece;
   if (is_king(piece)) p.king_square[piece_color(piece)] = to;
   if constexpr (Sums) {
-    p.mg_sum += EvalBase::piece_mg(piece, to) - EvalBase::piece_mg(piece, from);
-    p.eg_sum += EvalBase::piece_eg(piece, to) - EvalBase::piece_eg(piece, from);
+    add_values(p, EvalBase::piece_mg_eg(piece, to) - EvalBase::piece_mg_eg(piece, from));
   }
   return toggle_keys(p, piece,
                      Zobrist::piece_square[piece][from] ^ Zobrist::piece_square[piece][to]);
