@@ -60,20 +60,22 @@ class Position {
   int king_square[2];
   Bitboard color_bb[2];
   Bitboard occupied;
-  Color side;
   Bitboard pinned[2];    // pin cache, written only by compute_pins
   Bitboard pin_ray[64];  // pin cache: pinner-to-king line of a pinned square
+  std::uint64_t key;
+  std::uint64_t pawn_key;
+  std::uint64_t non_pawn_key;
+  // The game state a move saves in its Undo, in the record's order, so that
+  // saving and restoring it are block copies.
   unsigned castling_rights;
   int ep_square;  // set only when a legal en-passant capture exists
   int halfmove_clock;
   int fullmove_number;
   int plies_since_null;
-  std::uint64_t key;
-  std::uint64_t pawn_key;
-  std::uint64_t non_pawn_key;
   int mg_sum;
   int eg_sum;
   int phase_sum;
+  Color side;
   KeyHistory key_history;  // oldest first; last entry == key
 
   Position();
@@ -86,6 +88,7 @@ class Position {
   // the twelve piece bitboards.
   void recompute_occupancies();
 
+  // Inline, in board/make_move.h.
   Undo make_move(unsigned move);
   void unmake_move(const Undo& undo);
   Undo make_null_move();
@@ -124,3 +127,6 @@ class Position {
 // True if `capturer` has a pawn that can capture en passant on `square`
 // without leaving its own king attacked.
 bool has_legal_en_passant_capture(const Position& position, int square, Color capturer);
+
+// The definitions of make_move and unmake_move.
+#include "board/make_move.h"  // IWYU pragma: export

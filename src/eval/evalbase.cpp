@@ -22,6 +22,8 @@
 //   the central squares of the fourth to sixth ranks.
 #include "eval/evalbase.h"
 
+#include "board/types.h"
+
 namespace EvalBase {
 
 constexpr int MG_VALUE[6] = {100, 320, 330, 500, 900, 0};
@@ -149,9 +151,27 @@ constexpr PieceSquareValues build_piece_values(const int (&value)[6], const int 
   return result;
 }
 
+constexpr PackedValues pack_values(const PieceSquareValues& mg, const PieceSquareValues& eg) {
+  PackedValues result{};
+  for (int piece = 0; piece < 12; ++piece)
+    for (int square = 0; square < 64; ++square)
+      result[piece][square] =
+          std::int64_t(eg[piece][square]) * (std::int64_t(1) << 32) + mg[piece][square];
+  return result;
+}
+
 }  // namespace
 
 constexpr PieceSquareValues PIECE_MG = build_piece_values(MG_VALUE, MG_PST);
 constexpr PieceSquareValues PIECE_EG = build_piece_values(EG_VALUE, EG_PST);
+constexpr PackedValues PIECE_MG_EG = pack_values(PIECE_MG, PIECE_EG);
+
+// The packed form gives back both values of every entry and of their sums.
+static_assert(packed_mg(PIECE_MG_EG[W_KNIGHT][SQ_B1]) == PIECE_MG[W_KNIGHT][SQ_B1] &&
+              packed_eg(PIECE_MG_EG[W_KNIGHT][SQ_B1]) == PIECE_EG[W_KNIGHT][SQ_B1]);
+static_assert(packed_mg(PIECE_MG_EG[B_QUEEN][SQ_D8] - PIECE_MG_EG[B_QUEEN][SQ_A1]) ==
+                  PIECE_MG[B_QUEEN][SQ_D8] - PIECE_MG[B_QUEEN][SQ_A1] &&
+              packed_eg(PIECE_MG_EG[B_QUEEN][SQ_D8] - PIECE_MG_EG[B_QUEEN][SQ_A1]) ==
+                  PIECE_EG[B_QUEEN][SQ_D8] - PIECE_EG[B_QUEEN][SQ_A1]);
 
 }  // namespace EvalBase

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 namespace EvalBase {
 
@@ -28,6 +29,15 @@ extern const PieceSquareValues PIECE_MG;
 extern const PieceSquareValues PIECE_EG;
 inline int piece_mg(int piece, int square) { return PIECE_MG[piece][square]; }
 inline int piece_eg(int piece, int square) { return PIECE_EG[piece][square]; }
+// Both values of a piece on a square in one number, eg * 2^32 + mg, so that
+// make/unmake move both with one subtraction. A sum or difference of such
+// numbers splits back into its two parts exactly while each part stays within
+// 32 bits, which every board's sums do by far.
+using PackedValues = std::array<std::array<std::int64_t, 64>, 12>;
+extern const PackedValues PIECE_MG_EG;
+inline std::int64_t piece_mg_eg(int piece, int square) { return PIECE_MG_EG[piece][square]; }
+constexpr int packed_mg(std::int64_t packed) { return std::int32_t(std::uint32_t(packed)); }
+constexpr int packed_eg(std::int64_t packed) { return int((packed - packed_mg(packed)) >> 32); }
 // Phase weight of the piece's type (0 for pawns and kings), unsigned by colour.
 inline int piece_phase(int piece) { return PHASE_VALUE[piece % 6]; }
 

@@ -33,18 +33,24 @@ bool king_step_is_safe(const Position& position, const GenerationContext& ctx, i
   return !position.attackers_to(to, ctx.them, ctx.occupied ^ square_bb(ctx.king_square));
 }
 
-// Legal generation: a growable array that takes only legal moves. Evasion and
-// pin filtering already vouch for everything but king steps and en passant,
-// which are tested as they are emitted; the order is that of generation.
-struct LegalVectorSink {
-  std::vector<unsigned>& moves;
+// Legal generation: an output (growable or fixed array) that takes only legal
+// moves. Evasion and pin filtering already vouch for everything but king
+// steps and en passant, which are tested as they are emitted; the order is
+// that of generation.
+template <class Out>
+struct LegalSink {
+  Out out;
   Position& position;
   const GenerationContext& ctx;
-  void add(unsigned move) { moves.push_back(move); }
+  void add(unsigned move) { out.add(move); }
 };
 
 template <class Sink>
-constexpr bool TESTS_LEGALITY = std::is_same_v<Sink, LegalVectorSink>;
+struct IsLegalSink : std::false_type {};
+template <class Out>
+struct IsLegalSink<LegalSink<Out>> : std::true_type {};
+template <class Sink>
+constexpr bool TESTS_LEGALITY = IsLegalSink<Sink>::value;
 
 // En passant removes a second piece from the board, so only making it tells
 // whether it exposes the king.
@@ -312,8 +318,16 @@ void generate_legal(Position& position, std::vector<unsigned>& moves) {
   GenerationContext ctx;
   prepare_vector(moves);
   prepare_generation_context(position, ctx);
-  LegalVectorSink sink{moves, position, ctx};
+  LegalSink<VectorSink> sink{{moves}, position, ctx};
   generate(position, ctx, GEN_ALL, sink);
+}
+
+std::size_t generate_legal(Position& position, unsigned* moves, std::size_t capacity) {
+  GenerationContext ctx;
+  prepare_generation_context(position, ctx);
+  LegalSink<ArrayMoveSink> sink{{moves, capacity, 0}, position, ctx};
+  generate(position, ctx, GEN_ALL, sink);
+  return sink.out.count;
 }
 
 bool is_pseudo_legal(Position& position, unsigned move, const GenerationContext& ctx) {

@@ -55,6 +55,9 @@ std::size_t generate_pseudo_legal(Position& position, unsigned* moves, std::size
                                   GenerationType type, const GenerationContext& ctx);
 void generate_pseudo_legal(Position& position, std::vector<unsigned>& moves);
 void generate_legal(Position& position, std::vector<unsigned>& moves);
+// The legal moves into caller-owned storage, in generation order; moves past
+// capacity are dropped. Returns the number written.
+std::size_t generate_legal(Position& position, unsigned* moves, std::size_t capacity);
 
 bool is_pseudo_legal(Position& position, unsigned move, const GenerationContext& ctx);
 bool is_pseudo_legal(Position& position, unsigned move);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "board/position.h"
+#include "eval/eval.h"
 #include "search/score.h"
 #include "search/search.h"
 #include "search/tt.h"
@@ -107,6 +108,12 @@ inline int score_from_tt(int score, int ply) {
   return score > MATE_THRESHOLD ? score - ply : score < -MATE_THRESHOLD ? score + ply : score;
 }
 inline bool is_mate_score(int score) { return score > EVAL_LIMIT || score < -EVAL_LIMIT; }
+
+// The uncorrected static evaluation of a node: the one the table stored (a
+// full evaluation), else the evaluation, lazy when far outside the window.
+inline EvalResult raw_static_eval(const Position& pos, int ttEval, int alpha, int beta) {
+  return ttEval != SCORE_NONE ? EvalResult{ttEval, true} : evaluate_result(pos, alpha, beta);
+}
 
 // Empties the child's principal-variation row before a child search.
 inline void prepare_child_pv(SearchContext& ctx, int ply) {

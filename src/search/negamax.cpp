@@ -144,14 +144,9 @@ int negamax(Position& pos, SearchContext& ctx, int depth, int alpha, int beta, i
   int raw = SCORE_NONE, eval = SCORE_NONE;
   bool fullEval = false, improving = false;
   if (!inCheck) {
-    if (ttEval != SCORE_NONE) {
-      raw = ttEval;
-      fullEval = true;
-    } else {
-      const EvalResult result = evaluate_result(pos, alpha, beta);
-      raw = result.score;
-      fullEval = result.full;
-    }
+    const EvalResult result = raw_static_eval(pos, ttEval, alpha, beta);
+    raw = result.score;
+    fullEval = result.full;
     eval = corrected_eval(pos, ctx, ply, raw);
     ss.staticEval = eval;
     for (int p = ply - 2; p >= 0; p -= 2)

@@ -131,19 +131,11 @@ int quiescence(Position& pos, SearchContext& ctx, int alpha, int beta, int ply, 
   if (inCheck) {
     config.mode = MovePicker::MODE_EVASION;
   } else {
-    int raw;
-    bool full;
-    if (ttEval != SCORE_NONE) {
-      raw = ttEval;
-      full = true;
-    } else {
-      const EvalResult result = evaluate_result(pos, alpha, beta);
-      raw = result.score;
-      full = result.full;
-    }
+    const EvalResult result = raw_static_eval(pos, ttEval, alpha, beta);
+    const int raw = result.score;
     ss.staticEval = raw;
     const int standPat = corrected_eval(pos, ctx, ply, raw);
-    storeEval = full ? raw : SCORE_NONE;
+    storeEval = result.full ? raw : SCORE_NONE;
 
     if (standPat >= beta) {
       store(pos, ttMove, 0, beta, ply, storeEval, TT::BOUND_LOWER);

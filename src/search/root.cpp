@@ -100,14 +100,9 @@ RootResult search_root(Position& pos, SearchContext& ctx, const std::vector<unsi
   int raw = SCORE_NONE;
   bool fullEval = false;
   if (!inCheck) {
-    if (ttEval != SCORE_NONE) {
-      raw = ttEval;
-      fullEval = true;
-    } else {
-      const EvalResult eval = evaluate_result(pos, alpha, beta);
-      raw = eval.score;
-      fullEval = eval.full;
-    }
+    const EvalResult eval = raw_static_eval(pos, ttEval, alpha, beta);
+    raw = eval.score;
+    fullEval = eval.full;
   }
   ss.staticEval = raw;
 

@@ -109,6 +109,10 @@ bool UciEngine::handle_line(const std::string& line) {
     handle_ucinewgame();
   else if (word == "position")
     handle_position(line);
+  else if (word == "go")
+    handle_go(args);
+  else if (word == "setoption")
+    handle_setoption(line);
   else if (word == "stop")
     handle_stop();
   else if (word == "quit") {
@@ -154,6 +158,7 @@ void UciEngine::cancel_search_and_wait() {
     std::lock_guard<std::mutex> lock(output_mutex);
     search_generation.fetch_add(1);
   }
+  release_held_search();
   Search::request_stop();
   search_thread.join();
 }
@@ -166,7 +171,24 @@ void UciEngine::start_search_thread(std::function<void(std::uint64_t)> work) {
     generation = search_generation.fetch_add(1) + 1;
   }
   Search::clear_stop();
+  {
+    std::lock_guard<std::mutex> lock(release_mutex);
+    search_released = false;
+  }
   search_thread = std::thread(std::move(work), generation);
+}
+
+void UciEngine::release_held_search() {
+  {
+    std::lock_guard<std::mutex> lock(release_mutex);
+    search_released = true;
+  }
+  release_signal.notify_all();
+}
+
+void UciEngine::wait_for_release() {
+  std::unique_lock<std::mutex> lock(release_mutex);
+  release_signal.wait(lock, [this] { return search_released; });
 }
 
 void UciEngine::handle_uci() {
@@ -198,6 +220,7 @@ void UciEngine::handle_ucinewgame() {
 
 void UciEngine::handle_stop() {
   if (!search_thread.joinable()) return;
+  release_held_search();
   Search::request_stop();
   search_thread.join();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -14,10 +15,22 @@
 
 #include "board/position.h"
 #include "eval/pawnhash.h"
+#include "search/search.h"
+#include "uci/timeman.h"
 
 // Sets `position` to the standard start position; false with `error` filled
 // if that fails.
 bool load_start_position(Position& position, std::string& error);
+
+// Reads the words of a "go" command after "go" until the stream fails: the
+// clock, increment, moves-to-go, move-time and depth values as signed 32-bit
+// numbers, "nodes" as an unsigned 64-bit number, "infinite" as a flag. Other
+// words are skipped; a value that is not a number ends the reading.
+TimeMan::UciLimits read_go_words(std::istream& words);
+// The search limits of one "go": its depth, or 64 when nothing else would end
+// the search; its node limit; the time budget; the number of lines.
+Search::SearchLimits search_limits_for(const TimeMan::UciLimits& go, const TimeMan::Budget& budget,
+                                       int multipv);
 
 class UciEngine {
  public:
@@ -48,13 +61,29 @@ class UciEngine {
   void start_search_thread(std::function<void(std::uint64_t generation)> work);
   bool search_thread_exists() const { return search_thread.joinable(); }
 
+  // The text of one "info" line: depth, seldepth, multipv, the score in
+  // centipawns or moves to mate, nodes, time, nps, hashfull and the line.
+  static std::string format_info(const Search::SearchInfo& info);
+
   const Position& current_position() const { return position; }
+  int hash_size_mb() const { return hash_mb; }
+  int multipv_lines() const { return multipv; }
+  const TimeMan::Options& time_settings() const { return time_options; }
 
   std::mutex output_mutex;
 
  private:
   void handle_uci();
   void handle_position(const std::string& line);
+  void handle_setoption(const std::string& line);
+  void handle_go(std::istringstream& args);
+  // The body of the search thread: searches, reports, then prints the one
+  // "bestmove" line (after "stop" when the search was infinite).
+  void run_search_worker(Position position, Search::SearchLimits limits, std::uint64_t generation);
+  // A finished infinite search holds its "bestmove" until "stop" or a
+  // cancellation releases it.
+  void release_held_search();
+  void wait_for_release();
   void handle_ucinewgame();
   void handle_stop();
   void handle_perft(std::istringstream& args);
@@ -72,6 +101,10 @@ class UciEngine {
   std::atomic<std::uint64_t> search_generation{0};
   int hash_mb = 64;
   int multipv = 1;
+  TimeMan::Options time_options;
+  std::mutex release_mutex;
+  std::condition_variable release_signal;
+  bool search_released = false;  // guarded by release_mutex
   // The diagnostics evaluate on the main thread while a search may run on the
   // search thread, so they probe a pawn table of their own.
   PawnHash::Table diagnostics_pawn_table;

@@ -1,26 +1,14 @@
 // The "position" command: builds the new position on the side and replaces
 // the engine's position only when the FEN and every move were accepted.
-#include <cctype>
-
 #include "board/fen.h"
 #include "movegen/movegen.h"
 #include "uci/engine.h"
+#include "uci/text.h"
 
 namespace {
 
-bool is_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
-std::string trim_front(const std::string& text) {
-  std::size_t start = 0;
-  while (start < text.size() && is_space(text[start])) ++start;
-  return text.substr(start);
-}
-
-std::string trim(const std::string& text) {
-  std::string result = trim_front(text);
-  while (!result.empty() && is_space(result.back())) result.pop_back();
-  return result;
-}
+using UciText::trim;
+using UciText::trim_front;
 
 // Applies the coordinate-notation moves in `moves_text` to `position`; false
 // at the first word that matches no legal move.

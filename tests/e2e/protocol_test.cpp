@@ -22,7 +22,7 @@ TEST(Protocol, UciPrintsTheIdentificationBlockEachTime) {
 
 TEST(Protocol, CommandWordsMatchExactlyAndOnlyAsFirstWord) {
   EngineProcess engine;
-  for (const char* ignored : {"UCI", "Uci", "go uci", "xuci", "uci2", "ISREADY", "", "   ", "\t",
+  for (const char* ignored : {"UCI", "Uci", "hello uci", "xuci", "uci2", "ISREADY", "", "   ", "\t",
                               "debug on", "register later", "ponderhit"})
     engine.send(ignored);
   EXPECT_TRUE(engine.sync().empty());

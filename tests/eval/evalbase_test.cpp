@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -169,6 +170,38 @@ TEST(EvalBaseTest, PieceLookupsFoldMaterialAndMirrorBlack) {
   const int phase[6] = {0, 1, 1, 2, 4, 0};
   for (int piece = 0; piece < 12; ++piece)
     EXPECT_EQ(EvalBase::piece_phase(piece), phase[piece % 6]);
+}
+
+// The packed lookup holds both values, and any difference of two entries (a
+// piece moving) or sum of many (a whole board) splits back into both parts.
+TEST(EvalBaseTest, PackedLookupSplitsIntoBothValues) {
+  for (int piece = 0; piece < 12; ++piece) {
+    for (int from = 0; from < 64; ++from) {
+      const std::int64_t packed = EvalBase::piece_mg_eg(piece, from);
+      EXPECT_EQ(EvalBase::packed_mg(packed), EvalBase::piece_mg(piece, from));
+      EXPECT_EQ(EvalBase::packed_eg(packed), EvalBase::piece_eg(piece, from));
+      for (int to = 0; to < 64; ++to) {
+        const std::int64_t delta = EvalBase::piece_mg_eg(piece, to) - packed;
+        ASSERT_EQ(EvalBase::packed_mg(delta),
+                  EvalBase::piece_mg(piece, to) - EvalBase::piece_mg(piece, from));
+        ASSERT_EQ(EvalBase::packed_eg(delta),
+                  EvalBase::piece_eg(piece, to) - EvalBase::piece_eg(piece, from));
+      }
+    }
+  }
+  // Nine queens of one side on the squares where they score most, against a
+  // bare king: far beyond any real board, and still exact.
+  std::int64_t total = 0;
+  int mg = 0, eg = 0;
+  for (int square = 0; square < 9; ++square) {
+    total += EvalBase::piece_mg_eg(W_QUEEN, 48 + square % 8);
+    mg += EvalBase::piece_mg(W_QUEEN, 48 + square % 8);
+    eg += EvalBase::piece_eg(W_QUEEN, 48 + square % 8);
+  }
+  EXPECT_EQ(EvalBase::packed_mg(total), mg);
+  EXPECT_EQ(EvalBase::packed_eg(total), eg);
+  EXPECT_EQ(EvalBase::packed_mg(-total), -mg);
+  EXPECT_EQ(EvalBase::packed_eg(-total), -eg);
 }
 
 // The sums the position keeps from these lookups: equal armies cancel, and

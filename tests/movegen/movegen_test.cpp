@@ -223,6 +223,29 @@ TEST(MoveGen, CapacityTruncatesToThePrefix) {
   }
 }
 
+// The array form of legal generation gives the vector form's moves, in the
+// same order, cut at the capacity; the en-passant capture that would expose
+// the king stays out of both.
+TEST(MoveGen, LegalArrayFormMatchesTheVectorForm) {
+  for (const char* text :
+       {fen::START_FEN, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+        "8/8/8/K2pP2r/8/8/8/4k3 w - d6 0 1"}) {
+    SCOPED_TRACE(text);
+    Position position = position_from_fen(text);
+    std::vector<unsigned> all;
+    MoveGen::generate_legal(position, all);
+    for (const std::size_t capacity :
+         {std::size_t(0), std::size_t(1), all.size() - 1, all.size(), std::size_t(256)}) {
+      unsigned moves[257];
+      std::fill(std::begin(moves), std::end(moves), 0xDEADu);
+      const std::size_t count = MoveGen::generate_legal(position, moves, capacity);
+      EXPECT_EQ(count, std::min(capacity, all.size()));
+      EXPECT_TRUE(std::equal(moves, moves + count, all.begin()));
+      EXPECT_EQ(moves[count], 0xDEADu) << "wrote past the count";
+    }
+  }
+}
+
 TEST(MoveGen, HasAnyLegalMove) {
   struct Case {
     const char* fen;

@@ -120,4 +120,30 @@ TEST(Perft, DivideFollowsGenerationOrderAndSumsToPerft) {
   EXPECT_TRUE(perft_divide(start, -3).empty());
 }
 
+// A hand-made board with more legal moves than a real game can have (259):
+// perft must still count every one of them, at the last ply and above it.
+TEST(Perft, CountsNodesWithMoreMovesThanAnyGame) {
+  Position position = position_from_fen("QQQQQQQQ/Q6Q/Q6Q/Q6Q/Q6Q/Q6Q/pp5Q/knQQQQQK w - - 0 1");
+  std::vector<unsigned> legal;
+  MoveGen::generate_legal(position, legal);
+  ASSERT_EQ(legal.size(), 259u);
+  std::uint64_t captures = 0;
+  for (const unsigned move : legal) captures += move_is_capture(move);
+  expect_counters(perft(position, 1), 259, captures, 0, 0, 0);
+
+  // One ply deeper, counted move by move with the growable generator.
+  std::uint64_t replies = 0;
+  for (const unsigned move : legal) {
+    const Position::Undo undo = position.make_move(move);
+    std::vector<unsigned> answers;
+    MoveGen::generate_legal(position, answers);
+    replies += answers.size();
+    position.unmake_move(undo);
+  }
+  const Position before = position;
+  EXPECT_EQ(perft(position, 2).nodes, replies);
+  EXPECT_EQ(perft_divide(position, 2).size(), 259u);
+  expect_same_state(position, before, true);
+}
+
 }  // namespace

@@ -26,8 +26,9 @@ TEST(EngineSearchThread, StopPrintsTheBestMoveOtherCommandsCancelSilently) {
     bool prints_bestmove;
   };
   const Case cases[] = {
-      {"stop", true},  {"position startpos", false}, {"ucinewgame", false}, {"perft 1", false},
-      {"quit", false},
+      {"stop", true},        {"position startpos", false},
+      {"ucinewgame", false}, {"perft 1", false},
+      {"quit", false},       {"setoption name Hash value 16", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
@@ -61,6 +62,19 @@ TEST(EngineSearchThread, IsreadyAnswersWhileSearching) {
   start_fake_search(engine.engine);
   EXPECT_EQ(engine.command("isready"), std::vector<std::string>{"readyok"});
   EXPECT_TRUE(engine.engine.search_thread_exists());
+  EXPECT_EQ(engine.command("stop"), std::vector<std::string>{"bestmove e2e4"});
+}
+
+TEST(EngineSearchThread, OptionsOtherThanHashAndDiagnosticsLeaveTheSearchRunning) {
+  EngineFixture engine;
+  start_fake_search(engine.engine);
+  for (const char* command :
+       {"setoption name MultiPV value 2", "setoption name Slow Mover value 50",
+        "setoption name Contempt value 0", "d", "eval", "evaltrace"}) {
+    SCOPED_TRACE(command);
+    engine.command(command);
+    EXPECT_TRUE(engine.engine.search_thread_exists());
+  }
   EXPECT_EQ(engine.command("stop"), std::vector<std::string>{"bestmove e2e4"});
 }
 
