@@ -21,6 +21,7 @@ SearchLedger::Search SearchLedger::make_search(const Window& window) {
   search.id = next_id_++;
   search.exists = true;
   search.infinite = window.infinite;
+  search.bounded = window.bounded;
   Position position = window.position;
   std::vector<unsigned> moves;
   MoveGen::generate_legal(position, moves);
@@ -131,6 +132,6 @@ void SearchLedger::require_finished() {
 }
 
 bool SearchLedger::awaiting_bestmove() const {
-  return current_.exists && !current_.infinite && current_.bestmoves == 0 &&
+  return current_.exists && current_.bounded && !current_.infinite && current_.bestmoves == 0 &&
          !current_.maybe_printed;
 }

@@ -30,17 +30,19 @@ class SearchLedger {
     // Search-thread lines that may have been printed after that.
     std::vector<std::string> after;
     Control control = Control::NONE;
-    // For GO: the position searched and whether the search is infinite.
+    // For GO: the position searched, whether the search is infinite, and
+    // whether it ends by itself within a short time.
     Position position;
     bool infinite = false;
+    bool bounded = false;
   };
 
   void add(const Window& window);
   // The running search was bounded and has had time to end by itself: its
   // "bestmove" must have come.
   void require_finished();
-  // Whether the current search can be waited for: bounded, and its bestmove
-  // not yet seen or possibly seen.
+  // Whether the current search can be waited for: bounded and not infinite,
+  // and its bestmove neither seen nor possibly seen.
   bool awaiting_bestmove() const;
 
   const std::vector<std::string>& errors() const { return errors_; }
@@ -55,6 +57,7 @@ class SearchLedger {
     int id = 0;
     bool exists = false;
     bool infinite = false;
+    bool bounded = false;
     bool stop_sent = false;
     int bestmoves = 0;
     bool maybe_printed = false;  // an ambiguous "bestmove" may have been its own

@@ -34,6 +34,7 @@ SearchLedger::Window go(const std::string& fen, bool infinite,
   window.control = Control::GO;
   window.position = from_fen(fen);
   window.infinite = infinite;
+  window.bounded = true;
   window.after = std::move(after);
   return window;
 }

@@ -15,6 +15,8 @@
 
 int fuzz_target_fen(const std::uint8_t* data, std::size_t size);
 int fuzz_target_position(const std::uint8_t* data, std::size_t size);
+int fuzz_target_go(const std::uint8_t* data, std::size_t size);
+int fuzz_target_setoption(const std::uint8_t* data, std::size_t size);
 int fuzz_target_uci_loop(const std::uint8_t* data, std::size_t size);
 
 namespace FuzzHarness {
@@ -35,6 +37,8 @@ struct NamedTarget {
 const NamedTarget TARGETS[] = {
     {"fen", fuzz_target_fen},
     {"position", fuzz_target_position},
+    {"go", fuzz_target_go},
+    {"setoption", fuzz_target_setoption},
     {"uci_loop", fuzz_target_uci_loop},
 };
 
