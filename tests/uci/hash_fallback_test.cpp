@@ -75,4 +75,43 @@ TEST(EngineHashFallback, ShortfallsAreReportedInOneLineAndTheEngineKeepsWorking)
   }
 }
 
+// A size asked for later that cannot be had: the tables in use stay, emptied,
+// and the next search runs on them.
+TEST(EngineHashFallback, ASizeThatCannotBeHadKeepsTheTablesInUse) {
+  struct Case {
+    const char* command;
+    std::uint64_t tt_mb, pawn_mb;
+    std::vector<std::string> output;
+  };
+  const Case cases[] = {
+      {"setoption name Hash value 4096",
+       64,
+       8,
+       {"info string could not allocate 4096 MB for the hash table, using 64 MB, and 512 MB for "
+        "the pawn hash, using 8 MB"}},
+      {"setoption name Hash value 256", 256, 32, {}},
+      {"setoption name Hash value 512",
+       64,
+       64,
+       {"info string could not allocate 512 MB for the hash table, using 64 MB"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    RealAllocators restore;
+    EngineFixture engine;
+    engine.take_output();  // 64 MB and 8 MB at start-up
+    TT::set_allocator(tt_at_most<256>);
+    PawnHash::set_allocator(pawn_hash_at_most<64>);
+    engine.command("go infinite");
+    EXPECT_EQ(engine.command(c.command), c.output);
+    EXPECT_FALSE(engine.engine.search_thread_exists());  // cancelled before the resize
+    EXPECT_EQ(TT::size_mb(), c.tt_mb);
+    EXPECT_EQ(PawnHash::size_mb(), c.pawn_mb);
+    engine.engine.handle_line("go depth 3");  // its lines are read below
+    const std::vector<std::string> search = engine.wait_for("bestmove ");
+    ASSERT_FALSE(search.empty());
+    EXPECT_EQ(search.back().rfind("bestmove ", 0), 0u) << search.back();
+  }
+}
+
 }  // namespace
