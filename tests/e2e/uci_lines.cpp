@@ -1,20 +1,13 @@
 #include "e2e/uci_lines.h"
 
 #include <algorithm>
-#include <regex>
 #include <sstream>
 
-namespace {
+#include "e2e/uci_output.h"
 
-const std::regex INFO_LINE(
-    "info depth \\d+ seldepth \\d+ multipv \\d+ score (cp|mate) -?\\d+ nodes \\d+ time \\d+ "
-    "nps \\d+ hashfull \\d+( pv( [a-h][1-8][a-h][1-8][qrbn]?)+)?");
-const std::regex BESTMOVE_LINE("bestmove ([a-h][1-8][a-h][1-8][qrbn]?|0000)");
-
-}  // namespace
-
-bool is_info_line(const std::string& line) { return std::regex_match(line, INFO_LINE); }
-bool is_bestmove_line(const std::string& line) { return std::regex_match(line, BESTMOVE_LINE); }
+// The grammar of the output lines lives in one place, UciOutput.
+bool is_info_line(const std::string& line) { return UciOutput::is_search_info(line); }
+bool is_bestmove_line(const std::string& line) { return UciOutput::is_bestmove(line); }
 bool starts_with(const std::string& line, const std::string& prefix) {
   return line.rfind(prefix, 0) == 0;
 }
