@@ -110,7 +110,8 @@ TEST(ResourceLimits, DepthsBeyondThePlyCeilingEndByThemselves) {
 
 TEST(ResourceLimits, AThousandMoveGameAndLinesOfMegabytes) {
   EngineProcess engine;
-  // After a thousand moves without a capture every reply is a fifty-move draw.
+  // After a thousand moves without a capture or a pawn move, every piece move
+  // is a fifty-move draw at once, and the search settles for one.
   engine.send("position startpos moves" + knight_rounds(500));
   engine.send("go depth 5");
   std::vector<std::string> lines = expect_search(engine, legal_moves(fen::START_FEN));
