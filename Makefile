@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: build run test bench pgo deps test-deps clean
+.PHONY: build run test bench deps test-deps clean
 
 # Installs the compiler and CMake from Debian's archive when they are missing.
 deps:
@@ -34,18 +34,5 @@ test: test-deps $(BUILD_DIR)/CMakeCache.txt
 bench: build
 	./$(BUILD_DIR)/quorvanta-bench
 
-# Profile-guided build (GCC) in PGO_DIR: instrumented programs are built, the
-# benchmark runs as the training run, and the same directory is rebuilt with
-# the profile. The engine is then $(PGO_DIR)/quorvanta.
-PGO_DIR ?= build-pgo
-pgo: deps
-	cmake -S . -B $(PGO_DIR) -DCMAKE_BUILD_TYPE=Release -DQUORVANTA_TESTS=OFF \
-	  -DQUORVANTA_PGO=generate $(CMAKE_FLAGS)
-	rm -rf $(PGO_DIR)/pgo-profile
-	cmake --build $(PGO_DIR) -j $(JOBS)
-	./$(PGO_DIR)/quorvanta-bench
-	cmake -S . -B $(PGO_DIR) -DQUORVANTA_PGO=use
-	cmake --build $(PGO_DIR) -j $(JOBS)
-
 clean:
-	rm -rf $(BUILD_DIR) $(PGO_DIR)
+	rm -rf $(BUILD_DIR)
