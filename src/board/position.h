@@ -100,7 +100,8 @@ class Position {
   std::string to_fen() const;
   std::string board_visual() const;
 
-  // Queries (position_queries.cpp).
+  // Queries (position_queries.cpp; is_square_attacked, attackers_to,
+  // in_check and checker_mask inline, in board/position_attacks.h).
   bool is_square_attacked(int square, Color by) const;
   // Pieces of colour `by` attacking `square` through `occupancy`, kings included.
   Bitboard attackers_to(int square, Color by, Bitboard occupancy) const;
@@ -128,5 +129,6 @@ class Position {
 // without leaving its own king attacked.
 bool has_legal_en_passant_capture(const Position& position, int square, Color capturer);
 
-// The definitions of make_move and unmake_move.
-#include "board/make_move.h"  // IWYU pragma: export
+// The definitions of make_move and unmake_move, and of the attack queries.
+#include "board/make_move.h"         // IWYU pragma: export
+#include "board/position_attacks.h"  // IWYU pragma: export

@@ -4,37 +4,6 @@
 #include "board/position.h"
 #include "movegen/attack.h"
 
-namespace {
-
-// Pieces of colour `by` attacking `square` through `occupancy`, kings
-// included. One expression without early exits: most calls answer "no",
-// which needs every test anyway.
-inline Bitboard attackers_of(const Position& p, int square, Color by, Bitboard occupancy,
-                             bool with_king) {
-  const Bitboard* own = p.piece_bb + by * 6;
-  const Bitboard queens = own[QUEEN];
-  return (Attack::pawn_attacks(~by, square) & own[PAWN]) |
-         (Attack::knightAttacks[square] & own[KNIGHT]) |
-         (with_king ? Attack::kingAttacks[square] & own[KING] : 0) |
-         (PEXT::bishop_attacks_pext(square, occupancy) & (own[BISHOP] | queens)) |
-         (PEXT::rook_attacks_pext(square, occupancy) & (own[ROOK] | queens));
-}
-
-}  // namespace
-
-bool Position::is_square_attacked(int square, Color by) const {
-  return attackers_of(*this, square, by, occupied, true) != 0;
-}
-
-Bitboard Position::attackers_to(int square, Color by, Bitboard occupancy) const {
-  return attackers_of(*this, square, by, occupancy, true);
-}
-
-bool Position::in_check(Color c) const {
-  const int king = king_square[c];
-  return king != NO_SQUARE && is_square_attacked(king, ~c);
-}
-
 void Position::compute_pins(Color c) {
   pinned[c] = 0;
   const int king = king_square[c];
@@ -59,12 +28,6 @@ void Position::compute_pins(Color c) {
       }
     }
   }
-}
-
-Bitboard Position::checker_mask(Color c) const {
-  const int king = king_square[c];
-  if (king == NO_SQUARE) return 0;
-  return attackers_of(*this, king, ~c, occupied, false);
 }
 
 Bitboard Position::check_block_mask(Color c) const {

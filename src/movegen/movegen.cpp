@@ -174,7 +174,7 @@ void generate_piece_moves(const Position& position, const GenerationContext& ctx
   }
 }
 
-// The fixed castling moves, king side first; only when not in check.
+// The fixed castling moves, king side first; called only when not in check.
 template <Color Us, class Sink>
 void generate_castling(const Position& position, const GenerationContext& ctx, Sink& sink) {
   constexpr Color THEM = ~Us;
@@ -186,16 +186,19 @@ void generate_castling(const Position& position, const GenerationContext& ctx, S
 
   if (ctx.king_square != KING_FROM) return;
   const unsigned rights = position.castling_rights;
+  if (!(rights & (KING_SIDE | QUEEN_SIDE))) return;
+  // Not in check (the caller's condition), so the king's square is attacked
+  // only if the enemy king stands next to it, which a hand-placed board can
+  // have; that one lookup replaces the full attack test of the square.
+  if (Attack::kingAttacks[KING_FROM] & position.pieces(THEM, KING)) return;
   if ((rights & KING_SIDE) && position.board[SQ_H1 + SHIFT] == ROOK &&
       !(ctx.occupied & (square_bb(SQ_F1 + SHIFT) | square_bb(SQ_G1 + SHIFT))) &&
-      !position.is_square_attacked(KING_FROM, THEM) &&
       !position.is_square_attacked(SQ_F1 + SHIFT, THEM) &&
       !position.is_square_attacked(SQ_G1 + SHIFT, THEM))
     sink.add(Us == WHITE ? MOVE_WHITE_OO : MOVE_BLACK_OO);
   if ((rights & QUEEN_SIDE) && position.board[SQ_A1 + SHIFT] == ROOK &&
       !(ctx.occupied &
         (square_bb(SQ_B1 + SHIFT) | square_bb(SQ_C1 + SHIFT) | square_bb(SQ_D1 + SHIFT))) &&
-      !position.is_square_attacked(KING_FROM, THEM) &&
       !position.is_square_attacked(SQ_D1 + SHIFT, THEM) &&
       !position.is_square_attacked(SQ_C1 + SHIFT, THEM))
     sink.add(Us == WHITE ? MOVE_WHITE_OOO : MOVE_BLACK_OOO);

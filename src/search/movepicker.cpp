@@ -157,13 +157,27 @@ void MovePicker::compute_check_squares() {
   checkSquares_[ROOK] = PEXT::rook_attacks_pext(king, position_.occupied);
   checkSquares_[QUEEN] = checkSquares_[BISHOP] | checkSquares_[ROOK];
   checkSquares_[KING] = 0;
+  // A move the direct test rejects gives check only by opening a line to the
+  // king, which needs its origin to be the first piece on one of the king's
+  // rays; castling and en passant (a second piece moves) and a king that our
+  // pieces already attack (hand-made boards) always take the full test.
+  const Color us = ctx_.us;
+  const Bitboard queens = position_.pieces(us, QUEEN);
+  const bool alreadyAttacked = (checkSquares_[PAWN] & position_.pieces(us, PAWN)) ||
+                               (checkSquares_[KNIGHT] & position_.pieces(us, KNIGHT)) ||
+                               (checkSquares_[BISHOP] & (position_.pieces(us, BISHOP) | queens)) ||
+                               (checkSquares_[ROOK] & (position_.pieces(us, ROOK) | queens));
+  discoveryOrigins_ = alreadyAttacked ? ALL_SQUARES : checkSquares_[QUEEN];
 }
 
 // The direct test through checkSquares decides most checking moves; the full
-// test catches discovered checks and the rest.
+// test catches discovered checks and the rest, and runs only for the moves
+// that could be one of those (see compute_check_squares).
 bool MovePicker::gives_check(unsigned move) const {
-  return (checkSquares_[arrival_type(move)] & square_bb(move_to(move))) ||
-         move_gives_check(position_, move);
+  if (checkSquares_[arrival_type(move)] & square_bb(move_to(move))) return true;
+  const bool mayDiscover = (discoveryOrigins_ & square_bb(move_from(move))) ||
+                           (move & (MOVE_FLAG_CASTLING | MOVE_FLAG_EN_PASSANT));
+  return mayDiscover && move_gives_check(position_, move);
 }
 
 int MovePicker::promotion_bonus(unsigned move) {

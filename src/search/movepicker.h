@@ -121,6 +121,9 @@ class MovePicker {
   PickerHeuristics heuristics_;
   MoveGen::GenerationContext ctx_;
   Bitboard checkSquares_[6] = {};
+  // Origins from which a move may give check other than directly; every
+  // square until compute_check_squares has run.
+  Bitboard discoveryOrigins_ = ALL_SQUARES;
 
   int mode_ = MODE_MAIN;
   int depth_ = 0;

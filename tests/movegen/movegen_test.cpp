@@ -162,6 +162,25 @@ TEST(MoveGen, CastlingRules) {
   }
 }
 
+// A hand-placed board whose enemy king stands next to the castling king (no
+// FEN is accepted with the kings adjacent): the king's square is attacked,
+// though not in check by any other piece, so neither castling move exists.
+TEST(MoveGen, NoCastlingBesideTheEnemyKing) {
+  Position position = position_from_fen("4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1");
+  position.remove_piece_at_square(B_KING, SQ_E8);
+  position.set_piece_at_square(B_KING, make_square(3, 1));  // d2
+  ASSERT_TRUE(position.is_square_attacked(SQ_E1, BLACK));
+  for (const unsigned move : generate(position, GEN_ALL)) EXPECT_FALSE(move_is_castling(move));
+  // A file further away the king no longer touches e1: castling kingside is
+  // back, while queenside still crosses the attacked d1.
+  position.remove_piece_at_square(B_KING, make_square(3, 1));
+  position.set_piece_at_square(B_KING, make_square(2, 1));  // c2
+  std::vector<std::string> castles;
+  for (const unsigned move : generate(position, GEN_ALL))
+    if (move_is_castling(move)) castles.push_back(move_to_uci(move));
+  EXPECT_EQ(castles, std::vector<std::string>{"e1g1"});
+}
+
 TEST(MoveGen, IsPseudoLegalRejections) {
   Position start = position_from_fen(fen::START_FEN);
   const unsigned e2e4 = 0x20070C;

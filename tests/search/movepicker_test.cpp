@@ -167,6 +167,38 @@ TEST(MoveGivesCheck, AgreesWithMakingTheMove) {
   EXPECT_GT(compared, 200000);
 }
 
+// The picker's own check test (direct squares first, the full test only for
+// moves that could open a line) agrees with the full test on every
+// pseudo-legal move; without heuristics a quiet score is the check bonus or 0.
+TEST(MoveGivesCheck, PickerCheckTestAgreesWithTheFullTest) {
+  const auto compare = [](Position& position, int& compared, int& failures) {
+    PickerHeuristics none;
+    MovePicker picker(position, MOVE_NONE, none);
+    picker.next();  // the capture stage computes the checking squares
+    for (const unsigned move : pseudo_legal(position)) {
+      ++compared;
+      const bool expected = move_gives_check(position, move);
+      if ((picker.quiet_score(move) != 0) != expected && ++failures <= 10)
+        ADD_FAILURE() << position.to_fen() << " " << move_to_uci(move) << " expected " << expected;
+    }
+  };
+  int compared = 0, failures = 0;
+  for (const Sample& sample : samples()) {
+    Position position = sample.position;
+    compare(position, compared, failures);
+  }
+  EXPECT_GT(compared, 200000);
+
+  // Hand-made boards where our pieces already attack the enemy king: then
+  // every move but the attacker's own can keep the check.
+  for (const char* text : {"4k3/8/8/8/8/8/3P4/4K2R w K - 0 1", "4k3/8/8/8/1B6/8/3P4/4K3 w - - 0 1",
+                           "4k3/8/8/2N5/8/8/3P4/4K3 w - - 0 1"}) {
+    Position position = position_from_fen(text);
+    position.set_piece_at_square(W_ROOK, SQ_E1 + 8 * 3);  // e4, on the king's file
+    compare(position, compared, failures);
+  }
+}
+
 TEST(MoveGivesCheck, CastlingRookCheckAndNoEnemyKing) {
   Position castle = position_from_fen("5k2/8/8/8/8/8/8/4K2R w K - 0 1");
   EXPECT_TRUE(move_gives_check(castle, find_move(castle, "e1g1")));
