@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "board/fen.h"
+#include "board/position_fixture.h"
 #include "e2e/engine_process.h"
 #include "e2e/uci_output.h"
 #include "movegen/attack.h"
@@ -28,15 +29,7 @@ std::string knight_rounds(int rounds) {
 // The coordinate texts of the legal moves after `moves` from the start
 // position, or of the position of `fen`.
 std::vector<std::string> legal_moves(const std::string& fen, const std::string& moves = "") {
-  static const bool tables = [] {
-    Attack::init_attacks();
-    PEXT::init();
-    return true;
-  }();
-  (void)tables;
-  Position position;
-  std::string error;
-  EXPECT_TRUE(fen::parse_fen(fen, position, error)) << error;
+  Position position = position_from_fen(fen);
   std::vector<unsigned> legal;
   std::istringstream words(moves);
   for (std::string word; words >> word;) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "board/fen.h"
+#include "board/position_fixture.h"
 #include "movegen/attack.h"
 #include "movegen/pext.h"
 
@@ -15,18 +16,7 @@ using Control = SearchLedger::Control;
 const char* const INFO =
     "info depth 1 seldepth 1 multipv 1 score cp 5 nodes 20 time 0 nps 20 hashfull 0 pv e2e4";
 
-Position from_fen(const std::string& text) {
-  static const bool tables = [] {
-    Attack::init_attacks();
-    PEXT::init();
-    return true;
-  }();
-  (void)tables;
-  Position position;
-  std::string error;
-  EXPECT_TRUE(fen::parse_fen(text, position, error)) << error;
-  return position;
-}
+Position from_fen(const std::string& text) { return position_from_fen(text); }
 
 SearchLedger::Window go(const std::string& fen, bool infinite,
                         std::vector<std::string> after = {}) {
