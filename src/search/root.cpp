@@ -279,7 +279,7 @@ SearchResult search_position(Position pos, const SearchLimits& limits, InfoCallb
     const int elapsed = ctx->elapsed_ms();
     if (limits.has_hard_limit && elapsed >= limits.hard_ms) break;
     if (limits.has_soft_limit && elapsed >= budget) break;
-    if (depth + 1 > maxDepth) break;
+    if (depth >= maxDepth) break;  // the same test as depth + 1 > maxDepth, without overflow
     prevBest = line.bestMove;
     prevScore = line.score;
   }
